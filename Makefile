@@ -1,0 +1,27 @@
+# The two commands of the README. Each installs what it needs on a fresh Debian machine.
+BUILD ?= build
+JOBS ?= $(shell nproc)
+CMAKE_FLAGS ?=
+
+.PHONY: deps configure build test run bench clean
+
+deps:
+	./tools/install-deps.sh
+
+configure: deps
+	cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS)
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+run: build
+	./tools/run-demo.sh $(BUILD)
+
+bench: build
+	./tools/run-bench.sh $(BUILD)
+
+clean:
+	rm -rf $(BUILD)

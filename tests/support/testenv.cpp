@@ -1,0 +1,53 @@
+#include "testenv.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+namespace {
+std::string Get(const char* name) {
+    const char* v = getenv(name);
+    return v ? v : "";
+}
+void Restore(const char* name, const std::string& value) {
+    if (value.empty())
+        unsetenv(name);
+    else
+        setenv(name, value.c_str(), 1);
+}
+} // namespace
+
+ScopedTestHome::ScopedTestHome() {
+    m_oldHome = Get("HOME");
+    m_oldData = Get("XDG_DATA_HOME");
+    m_oldConfig = Get("XDG_CONFIG_HOME");
+    std::string tmpl = std::filesystem::temp_directory_path().string() + "/shopdesk-test-XXXXXX";
+    m_path = mkdtemp(tmpl.data()) ? tmpl : std::string();
+    setenv("HOME", m_path.c_str(), 1);
+    setenv("XDG_DATA_HOME", dataHome().c_str(), 1);
+    setenv("XDG_CONFIG_HOME", configHome().c_str(), 1);
+}
+
+ScopedTestHome::~ScopedTestHome() {
+    std::error_code ec;
+    if (!m_path.empty())
+        std::filesystem::remove_all(m_path, ec);
+    Restore("HOME", m_oldHome);
+    Restore("XDG_DATA_HOME", m_oldData);
+    Restore("XDG_CONFIG_HOME", m_oldConfig);
+}
+
+std::string ReadFileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+void WriteFileBytes(const std::string& path, const std::string& bytes) {
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}

@@ -1,0 +1,22 @@
+#pragma once
+// A fresh HOME with its own XDG folders for one test, removed afterwards.
+#include <string>
+
+class ScopedTestHome {
+public:
+    ScopedTestHome();
+    ~ScopedTestHome();
+    ScopedTestHome(const ScopedTestHome&) = delete;
+    ScopedTestHome& operator=(const ScopedTestHome&) = delete;
+
+    const std::string& path() const { return m_path; }
+    std::string dataHome() const { return m_path + "/.local/share"; }
+    std::string configHome() const { return m_path + "/.config"; }
+
+private:
+    std::string m_path;
+    std::string m_oldHome, m_oldData, m_oldConfig;
+};
+
+std::string ReadFileBytes(const std::string& path);
+void WriteFileBytes(const std::string& path, const std::string& bytes);
