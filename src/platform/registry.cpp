@@ -1,6 +1,7 @@
 #include "registry.h"
 
 #include <cstdio>
+#include <cwctype>
 #include <fcntl.h>
 #include <fstream>
 #include <sstream>
