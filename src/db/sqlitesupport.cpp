@@ -128,7 +128,8 @@ bool XDBBindVariant(sqlite3_stmt* stmt, int pos, const XVARIANT& v) {
         int y, mo, d, h, mi, s;
         if (VariantDateToFields(v.date, y, mo, d, h, mi, s)) {
             char buf[64];
-            std::snprintf(buf, sizeof(buf), "%02d-%02d-%02d %02d:%02d:%02d", y % 100, mo, d, h, mi, s);
+            // Four-digit year: a two-digit one would read back in the wrong century.
+            std::snprintf(buf, sizeof(buf), "%04d-%02d-%02d %02d:%02d:%02d", y, mo, d, h, mi, s);
             rc = sqlite3_bind_text(stmt, pos, buf, -1, SQLITE_TRANSIENT);
         }
         break;
@@ -418,10 +419,19 @@ HRESULT CXDBSQLiteRecordset::GetFieldValue(int index, XVARIANT* value, std::wstr
         *name = f.name;
     XVARIANT v;
     switch (f.kind) {
-    case XDB_FIELD_INTEGER:
-        v.vt = VT_I4;
-        v.lVal = sqlite3_column_int(m_stmt, f.index);
+    case XDB_FIELD_INTEGER: {
+        // Values beyond 32 bits (event times in the far future, large ids) come back whole
+        // as VT_I8 instead of losing their upper half.
+        sqlite3_int64 i = sqlite3_column_int64(m_stmt, f.index);
+        if (i >= INT32_MIN && i <= INT32_MAX) {
+            v.vt = VT_I4;
+            v.lVal = static_cast<int32_t>(i);
+        } else {
+            v.vt = VT_I8;
+            v.llVal = i;
+        }
         break;
+    }
     case XDB_FIELD_REAL:
         v.vt = VT_R8;
         v.dblVal = sqlite3_column_double(m_stmt, f.index);
