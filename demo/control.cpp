@@ -41,6 +41,14 @@ void RegisterControlRoutes(httplib::Server& server, DemoState& state) {
         ReplyJson(res, root);
     });
 
+    server.Get("/demo/events/count", [&state](const httplib::Request&, httplib::Response& res) {
+        std::lock_guard<std::mutex> guard(state.lock);
+        Json::Value root(Json::objectValue);
+        root["count"] = static_cast<Json::UInt>(state.events.size());
+        root["rejected"] = state.rejectedEvents;
+        ReplyJson(res, root);
+    });
+
     server.Get("/demo/events/clear", [&state](const httplib::Request&, httplib::Response& res) {
         std::lock_guard<std::mutex> guard(state.lock);
         state.events = Json::Value(Json::arrayValue);
