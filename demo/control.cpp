@@ -1,0 +1,83 @@
+// Switches under "/demo/" for tests and demonstrations; never part of a real server.
+#include "routes.h"
+
+namespace demo {
+
+void RegisterControlRoutes(httplib::Server& server, DemoState& state) {
+    // /demo/fault?mode=<mode>&count=<n>&path=<prefix>&delay_ms=<ms>; mode=off disarms all.
+    server.Get("/demo/fault", [&state](const httplib::Request& req, httplib::Response& res) {
+        std::string mode = req.get_param_value("mode");
+        std::lock_guard<std::mutex> guard(state.lock);
+        if (mode.empty() || mode == "off") {
+            state.faults.clear();
+        } else {
+            ArmedFault f;
+            f.mode = mode;
+            f.pathPrefix = req.has_param("path") ? req.get_param_value("path") : "/";
+            f.remaining = req.has_param("count") ? std::atoi(req.get_param_value("count").c_str()) : 1;
+            f.delayMs = req.has_param("delay_ms") ? std::atoi(req.get_param_value("delay_ms").c_str()) : 0;
+            state.faults.push_back(f);
+        }
+        ReplyJson(res, Envelope(0, "ok", static_cast<Json::UInt>(state.faults.size())));
+    });
+
+    // /demo/version?has_new=1|0&version=<text>&url=<link>
+    server.Get("/demo/version", [&state](const httplib::Request& req, httplib::Response& res) {
+        std::lock_guard<std::mutex> guard(state.lock);
+        state.hasNewVersion = req.get_param_value("has_new") == "1";
+        if (req.has_param("version"))
+            state.newestVersion = req.get_param_value("version");
+        if (req.has_param("url"))
+            state.downloadUrl = req.get_param_value("url");
+        ReplyJson(res, Envelope(0, "ok", state.hasNewVersion));
+    });
+
+    server.Get("/demo/events", [&state](const httplib::Request&, httplib::Response& res) {
+        std::lock_guard<std::mutex> guard(state.lock);
+        Json::Value root(Json::objectValue);
+        root["count"] = static_cast<Json::UInt>(state.events.size());
+        root["rejected"] = state.rejectedEvents;
+        root["events"] = state.events;
+        ReplyJson(res, root);
+    });
+
+    server.Get("/demo/events/count", [&state](const httplib::Request&, httplib::Response& res) {
+        std::lock_guard<std::mutex> guard(state.lock);
+        Json::Value root(Json::objectValue);
+        root["count"] = static_cast<Json::UInt>(state.events.size());
+        root["rejected"] = state.rejectedEvents;
+        ReplyJson(res, root);
+    });
+
+    server.Get("/demo/events/clear", [&state](const httplib::Request&, httplib::Response& res) {
+        std::lock_guard<std::mutex> guard(state.lock);
+        state.events = Json::Value(Json::arrayValue);
+        state.rejectedEvents = 0;
+        ReplyJson(res, Envelope(0, "ok"));
+    });
+
+    server.Get("/demo/requests", [&state](const httplib::Request&, httplib::Response& res) {
+        std::lock_guard<std::mutex> guard(state.lock);
+        Json::Value list(Json::arrayValue);
+        for (const RecordedRequest& r : state.requests) {
+            Json::Value item(Json::objectValue);
+            item["method"] = r.method;
+            item["target"] = r.target;
+            item["body"] = r.body;
+            item["user_agent"] = r.userAgent;
+            item["has_cookie"] = r.hasCookieHeader;
+            item["cookie"] = r.cookie;
+            item["accept_encoding"] = r.acceptEncoding;
+            list.append(item);
+        }
+        ReplyJson(res, list);
+    });
+
+    server.Get("/demo/requests/clear", [&state](const httplib::Request&, httplib::Response& res) {
+        std::lock_guard<std::mutex> guard(state.lock);
+        state.requests.clear();
+        ReplyJson(res, Envelope(0, "ok"));
+    });
+}
+
+} // namespace demo

@@ -1,0 +1,102 @@
+#pragma once
+// Everything the demo server remembers: the seeded merchant, the sessions it issued, the
+// usage events it accepted, the version answer and the armed fault modes. One lock guards it.
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <json/json.h>
+
+namespace demo {
+
+struct Category {
+    std::string type;
+    std::string name;
+};
+
+struct Message {
+    std::string msgId;
+    std::string type; // category API type
+    std::string title;
+    std::string content;
+    std::string url;
+    unsigned msgType = 0;
+    int64_t timestamp = 0;
+    bool unread = false;
+};
+
+struct NoticeSetting {
+    std::string title;
+    std::string msgType;
+    int status = 1; // 1-based choice of the workbench's selector
+};
+
+struct ShopCategoryState {
+    bool havePermission = true;
+    bool subscribed = false;
+    std::vector<NoticeSetting> notices;
+};
+
+struct Shop {
+    int32_t otaId = 0;
+    std::string name;
+    std::map<std::string, ShopCategoryState> categories; // by API type
+};
+
+struct RecordedRequest {
+    std::string method;
+    std::string target; // path with the raw query
+    std::string body;
+    std::string userAgent;
+    std::string cookie;
+    std::string acceptEncoding;
+    bool hasCookieHeader = false;
+};
+
+struct ArmedFault {
+    std::string mode;
+    std::string pathPrefix;
+    int remaining = 0; // < 0: until switched off
+    int delayMs = 0;
+};
+
+struct DemoState {
+    std::mutex lock;
+    std::condition_variable stopCv;
+    bool stopping = false;
+
+    std::string dataDir;
+    int64_t startedAt = 0;
+
+    std::vector<Category> categories;
+    std::vector<Shop> shops;
+    std::vector<Message> messages;
+
+    std::set<std::string> sessions; // session cookie values the sign-in issued
+
+    bool hasNewVersion = false;
+    std::string newestVersion = "2.2.0";
+    std::string downloadUrl;
+
+    Json::Value events{Json::arrayValue}; // accepted usage events, oldest first
+    int rejectedEvents = 0;
+
+    std::deque<RecordedRequest> requests; // the latest API requests, for checks
+    std::vector<ArmedFault> faults;
+
+    // Sleeps up to `ms` unless the server is stopping; false when cut short.
+    bool Sleep(int ms);
+};
+
+// The seeded merchant: shops, the six categories, messages with unread flags, notice settings.
+void SeedDemoData(DemoState& state);
+
+const char* const kSessionCookie = "shopdesk_session";
+const char* const kEventSignSalt = "3c9e0a7b51d2f84e6a0b9c7d2e5f1a48";
+
+} // namespace demo

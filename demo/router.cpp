@@ -1,0 +1,86 @@
+#include <memory>
+
+#include "routes.h"
+
+namespace demo {
+
+std::string CompactJson(const Json::Value& value) {
+    Json::StreamWriterBuilder builder;
+    builder["indentation"] = "";
+    builder["emitUTF8"] = true;
+    return Json::writeString(builder, value);
+}
+
+bool ParseJson(const std::string& text, Json::Value& root) {
+    Json::CharReaderBuilder builder;
+    std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+    std::string errs;
+    try {
+        return reader->parse(text.data(), text.data() + text.size(), &root, &errs);
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+void ReplyJson(httplib::Response& res, const Json::Value& value, int status) {
+    res.status = status;
+    res.set_content(CompactJson(value), "application/json");
+}
+
+Json::Value Envelope(int code, const std::string& message, const Json::Value& data) {
+    Json::Value root(Json::objectValue);
+    root["code"] = code;
+    root["message"] = message;
+    root["data"] = data;
+    return root;
+}
+
+std::string CookieValue(const httplib::Request& req, const std::string& name) {
+    std::string header = req.get_header_value("Cookie");
+    size_t pos = 0;
+    while (pos < header.size()) {
+        size_t end = header.find(';', pos);
+        if (end == std::string::npos)
+            end = header.size();
+        std::string pair = header.substr(pos, end - pos);
+        size_t b = pair.find_first_not_of(' ');
+        if (b != std::string::npos) {
+            pair = pair.substr(b);
+            size_t eq = pair.find('=');
+            if (eq != std::string::npos && pair.substr(0, eq) == name)
+                return pair.substr(eq + 1);
+        }
+        pos = end + 1;
+    }
+    return std::string();
+}
+
+void RegisterRoutes(httplib::Server& server, DemoState& state) {
+    server.set_pre_routing_handler(
+        [&state](const httplib::Request& req, httplib::Response& res) { return ApplyFault(state, req, res); });
+    // Every API request is remembered (the switches under /demo/ are not) so that tests can
+    // check exactly what a client sent.
+    server.set_logger([&state](const httplib::Request& req, const httplib::Response&) {
+        if (req.path.rfind("/demo/", 0) == 0)
+            return;
+        RecordedRequest r;
+        r.method = req.method;
+        r.target = req.target;
+        r.body = req.body;
+        r.userAgent = req.get_header_value("User-Agent");
+        r.hasCookieHeader = req.has_header("Cookie");
+        r.cookie = req.get_header_value("Cookie");
+        r.acceptEncoding = req.get_header_value("Accept-Encoding");
+        std::lock_guard<std::mutex> guard(state.lock);
+        state.requests.push_back(std::move(r));
+        while (state.requests.size() > 500)
+            state.requests.pop_front();
+    });
+    RegisterMerchantApi(server, state);
+    RegisterMobileApi(server, state);
+    RegisterAvatarRoutes(server, state);
+    RegisterConsoleRoutes(server, state);
+    RegisterControlRoutes(server, state);
+}
+
+} // namespace demo

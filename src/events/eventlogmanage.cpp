@@ -1,0 +1,321 @@
+#include "events/eventlogmanage.h"
+
+#include <chrono>
+#include <ctime>
+
+#include "common/debug.h"
+#include "net/httpwork.h"
+#include "net/jsonwrite.h"
+
+CEventLogManage g_EventLogManage;
+
+namespace {
+
+const wchar_t* const kTable = L"EventUpFailed";
+
+const wchar_t* const kCreateTable =
+    L"create table EventUpFailed(\t\t\tEventID INTEGER primary key autoincrement,\t\t\tevent_time INT64 NOT "
+    L"NULL,\t\t\tevent_code CHAR(100) NOT NULL,\t\t\tuid\t\t  CHAR(20)  NOT NULL,\t\t\tlaunch_guid CHAR(40) NOT "
+    L"NULL,\t\t\tapp_ver\t\tCHAR(40) NOT NULL,\t\t\tattrStr   NVARCHAR(256) NULL,\t\t\todtCreateTime\t\tDATETIME\t\t\t)";
+
+// SQLite refuses statements with too many placeholders; delete in slices well below that.
+const size_t kDeleteSlice = 500;
+
+bool OpenConnection(CXDBPtr<IXDBConnection>& conn, const std::wstring& path) {
+    if (FAILED(CreateSQLiteConnection(&conn)))
+        return false;
+    if (FAILED(conn->Open(path.c_str()))) {
+        conn.Reset();
+        return false;
+    }
+    return true;
+}
+
+std::string TextOf(const XVARIANT& v) { return v.vt == VT_BSTR ? WideToUtf8(v.bstrVal) : std::string(); }
+
+int64_t IntOf(const XVARIANT& v) {
+    if (v.vt == VT_I8)
+        return v.llVal;
+    if (v.vt == VT_I4)
+        return v.lVal;
+    return 0;
+}
+
+void ThreadFinished(SEventShared& shared) {
+    std::lock_guard<std::mutex> lock(shared.csDone);
+    --shared.nRunning;
+    shared.cvDone.notify_all();
+}
+
+} // namespace
+
+void AttrToJson(std::map<std::string, std::string>& attr, std::string& text, bool toJson) {
+    if (toJson) {
+        Json::Value root(Json::objectValue);
+        for (const auto& kv : attr)
+            root[kv.first] = kv.second;
+        text = JsonCompact(root, false);
+        return;
+    }
+    attr.clear();
+    Json::Value root;
+    if (!JsonParse(text, root, true) || !root.isObject())
+        return;
+    for (const std::string& name : root.getMemberNames()) {
+        const Json::Value& v = root[name];
+        // Members that are not scalars have no text form; they read as empty text.
+        attr[name] = v.isString() || v.isNumeric() || v.isBool() ? v.asString() : std::string();
+    }
+}
+
+CEventLogManage::CEventLogManage() : m_pShared(std::make_shared<SEventShared>()) {}
+
+CEventLogManage::~CEventLogManage() {
+    Stop();
+    m_pConn.Reset();
+}
+
+void CEventLogManage::Stop() {
+    SEventShared& s = *m_pShared;
+    s.bStop = 1;
+    {
+        std::lock_guard<std::mutex> lock(s.csEvents);
+        s.bWake = true;
+    }
+    s.cvWake.notify_all();
+    bool ended;
+    {
+        std::unique_lock<std::mutex> lock(s.csDone);
+        ended = s.cvDone.wait_for(lock, std::chrono::milliseconds(kStopWaitMs), [&] { return s.nRunning == 0; });
+    }
+    for (std::thread& t : m_hThreads) {
+        // A thread still inside a transfer keeps the shared state alive and ends on its own.
+        if (ended)
+            t.join();
+        else
+            t.detach();
+    }
+    m_hThreads.clear();
+}
+
+void CEventLogManage::SetUid(const std::string& uid) {
+    std::lock_guard<std::mutex> lock(m_csIds);
+    m_strUid = uid;
+}
+
+void CEventLogManage::SetLaunchGuid(const std::string& guid) {
+    std::lock_guard<std::mutex> lock(m_csIds);
+    m_strLaunchGuid = guid;
+}
+
+void CEventLogManage::AddEvent(const std::string& eventCode, const std::map<std::string, std::string>& attr) {
+    SEventLogMsgEx ev;
+    ev.event_time = static_cast<int64_t>(std::time(nullptr));
+    {
+        std::lock_guard<std::mutex> lock(m_csIds);
+        ev.uid = m_strUid;
+        ev.launch_guid = m_strLaunchGuid;
+    }
+    ev.event_code = eventCode;
+    ev.attr = attr;
+    ev.app_ver = kShopdeskAppVersion;
+
+    SEventShared& s = *m_pShared;
+    std::unique_lock<std::mutex> lock(s.csEvents);
+    if (s.lstEvents.size() <= kMaxQueued) {
+        s.lstEvents.push_back(std::move(ev));
+        s.bWake = true;
+        lock.unlock();
+        s.cvWake.notify_all();
+    } else {
+        int n = static_cast<int>(s.lstEvents.size());
+        lock.unlock();
+        DEBUG_LOG(LOG_LEVEL_INFO, L"警告", L"CEventLogManage的缓存过大了，达到%d个！！", n);
+    }
+}
+
+bool CEventLogManage::PopEvent(SEventLogMsgEx& event) {
+    SEventShared& s = *m_pShared;
+    std::lock_guard<std::mutex> lock(s.csEvents);
+    if (s.lstEvents.empty())
+        return false;
+    event = std::move(s.lstEvents.front());
+    s.lstEvents.pop_front();
+    return true;
+}
+
+size_t CEventLogManage::QueuedCount() {
+    std::lock_guard<std::mutex> lock(m_pShared->csEvents);
+    return m_pShared->lstEvents.size();
+}
+
+bool CEventLogManage::InitDB(const std::wstring& cacheDir) {
+    m_pShared->strDbPath = cacheDir + L"shopdesk.db";
+    m_pConn.Reset();
+    if (!OpenConnection(m_pConn, m_pShared->strDbPath))
+        return false;
+    if (m_pConn->IsTableExist(kTable))
+        return true;
+    return SUCCEEDED(m_pConn->Execute(kCreateTable));
+}
+
+void CEventLogManage::Start() {
+    if (!m_hThreads.empty())
+        return;
+    {
+        std::lock_guard<std::mutex> lock(m_pShared->csDone);
+        m_pShared->nRunning = 2;
+    }
+    m_hThreads.emplace_back(&CEventLogManage::UploadThreadProc, m_pShared);
+    m_hThreads.emplace_back(&CEventLogManage::ReUploadThreadProc, m_pShared);
+}
+
+bool CEventLogManage::SaveFailedEvent(IXDBConnection* conn, const SEventLogMsgEx& event) {
+    if (!conn)
+        return false;
+    std::string attrJson;
+    std::map<std::string, std::string> attr = event.attr;
+    AttrToJson(attr, attrJson, true);
+
+    CXDBPtr<IXDBRecordsetAdd> add;
+    if (FAILED(conn->CreateRecordsetAdd(kTable, &add)))
+        return false;
+    // Every value is bound, so quotes and any other bytes arrive as they are.
+    bool ok = SUCCEEDED(add->SetFieldValue(L"event_time", XVARIANT::FromI8(event.event_time))) &&
+              SUCCEEDED(add->SetFieldValue(L"event_code", XVARIANT::FromText(Utf8ToWide(event.event_code)))) &&
+              SUCCEEDED(add->SetFieldValue(L"uid", XVARIANT::FromText(Utf8ToWide(event.uid)))) &&
+              SUCCEEDED(add->SetFieldValue(L"launch_guid", XVARIANT::FromText(Utf8ToWide(event.launch_guid)))) &&
+              SUCCEEDED(add->SetFieldValue(L"app_ver", XVARIANT::FromText(Utf8ToWide(kShopdeskAppVersion)))) &&
+              SUCCEEDED(add->SetFieldValue(L"attrStr", XVARIANT::FromText(Utf8ToWide(attrJson)))) &&
+              SUCCEEDED(add->SetFieldValue(L"odtCreateTime", XVARIANT::FromText(GetTimeString(false))));
+    return ok && SUCCEEDED(add->EndAdd());
+}
+
+HRESULT CEventLogManage::DeleteExpired(IXDBConnection* conn, int days) {
+    if (days < 1 || !conn)
+        return E_FAIL;
+    std::time_t t = std::time(nullptr) - static_cast<std::time_t>(days) * 86400;
+    std::tm tmv{};
+    localtime_r(&t, &tmv);
+    char buf[32];
+    std::strftime(buf, sizeof(buf), "%Y-%m-%d %H:%M:%S", &tmv);
+    return conn->ExecuteBound(L"delete from EventUpFailed where odtCreateTime < ?",
+                              {XVARIANT::FromText(Utf8ToWide(buf))});
+}
+
+HRESULT CEventLogManage::LoadFailedEvents(IXDBConnection* conn, std::list<SEventLogMsgEx>& events) {
+    if (!conn)
+        return E_FAIL;
+    CXDBPtr<IXDBRecordset> rs;
+    HRESULT hr = conn->Execute(L"select EventID,event_time,event_code,uid,launch_guid,app_ver,attrStr,odtCreateTime "
+                               L"from EventUpFailed",
+                               &rs);
+    if (FAILED(hr))
+        return hr;
+    if (rs->GetFieldCount() == 0)
+        return S_OK;
+    do {
+        SEventLogMsgEx ev;
+        XVARIANT v;
+        if (SUCCEEDED(rs->GetFieldValue(0, &v)))
+            ev.EventID = static_cast<int32_t>(IntOf(v));
+        if (SUCCEEDED(rs->GetFieldValue(1, &v)))
+            ev.event_time = IntOf(v);
+        if (SUCCEEDED(rs->GetFieldValue(2, &v)))
+            ev.event_code = TextOf(v);
+        if (SUCCEEDED(rs->GetFieldValue(3, &v)))
+            ev.uid = TextOf(v);
+        if (SUCCEEDED(rs->GetFieldValue(4, &v)))
+            ev.launch_guid = TextOf(v);
+        if (SUCCEEDED(rs->GetFieldValue(5, &v)))
+            ev.app_ver = TextOf(v);
+        if (SUCCEEDED(rs->GetFieldValueByName(L"attrStr", &v))) {
+            std::string json = TextOf(v);
+            AttrToJson(ev.attr, json, false);
+        }
+        // A fresh recordset stands on its first row; an empty table has none to read.
+        if (ev.EventID != 0 || !ev.event_code.empty())
+            events.push_back(std::move(ev));
+    } while (SUCCEEDED(rs->MoveNext()));
+    return S_OK;
+}
+
+HRESULT CEventLogManage::DeleteEvents(IXDBConnection* conn, const std::vector<int32_t>& ids) {
+    if (!conn)
+        return E_FAIL;
+    HRESULT result = S_OK;
+    for (size_t start = 0; start < ids.size(); start += kDeleteSlice) {
+        size_t end = std::min(ids.size(), start + kDeleteSlice);
+        std::wstring sql = L"DELETE FROM EventUpFailed where EventID in (";
+        std::vector<XVARIANT> params;
+        for (size_t i = start; i < end; ++i) {
+            sql += i == start ? L"?" : L",?";
+            params.push_back(XVARIANT::FromI4(ids[i]));
+        }
+        sql += L")";
+        if (FAILED(conn->ExecuteBound(sql.c_str(), params)))
+            result = E_FAIL;
+    }
+    return result;
+}
+
+void CEventLogManage::UploadThreadProc(std::shared_ptr<SEventShared> shared) {
+    SEventShared& s = *shared;
+    CXDBPtr<IXDBConnection> conn;
+    for (;;) {
+        SEventLogMsgEx ev;
+        {
+            std::unique_lock<std::mutex> lock(s.csEvents);
+            s.cvWake.wait(lock, [&] { return s.bStop != 0 || s.bWake; });
+            if (s.bStop)
+                break;
+            if (s.lstEvents.empty()) {
+                // Cleared only here, under the queue lock with the queue empty, so no wake-up is lost.
+                s.bWake = false;
+                continue;
+            }
+            ev = std::move(s.lstEvents.front());
+            s.lstEvents.pop_front();
+        }
+        SHttpResult result;
+        bool ok = CHttpWork::GetInstance()->UploadEvent(ev, result);
+        if (!ok) {
+            if (!conn)
+                OpenConnection(conn, s.strDbPath);
+            if (conn && !SaveFailedEvent(conn.Get(), ev))
+                DEBUG_LOG(LOG_LEVEL_ERROR, L"错误", L"SaveFailedEvent failed: event_code(%s)",
+                          Utf8ToWide(ev.event_code).c_str());
+        }
+        if (g_iDebugLevel & LOG_LEVEL_INFO) {
+            auto it = ev.attr.find("msg_content");
+            std::string content = it == ev.attr.end() ? std::string() : it->second;
+            DEBUG_LOG(LOG_LEVEL_INFO, L"提示", L"UploadEvent:event_code(%s)%s，bret：%d",
+                      Utf8ToWide(ev.event_code).c_str(), Utf8ToWide(content).c_str(), ok ? 1 : 0);
+        }
+    }
+    conn.Reset();
+    ThreadFinished(s);
+}
+
+void CEventLogManage::ReUploadThreadProc(std::shared_ptr<SEventShared> shared) {
+    SEventShared& s = *shared;
+    CXDBPtr<IXDBConnection> conn;
+    if (OpenConnection(conn, s.strDbPath)) {
+        DeleteExpired(conn.Get(), kExpireDays);
+        std::list<SEventLogMsgEx> events;
+        LoadFailedEvents(conn.Get(), events);
+        std::vector<int32_t> sent;
+        for (SEventLogMsgEx& ev : events) {
+            if (s.bStop)
+                break;
+            ev.attr["is_reupload"] = "1";
+            SHttpResult result;
+            if (CHttpWork::GetInstance()->UploadEvent(ev, result))
+                sent.push_back(ev.EventID);
+        }
+        if (!sent.empty())
+            DeleteEvents(conn.Get(), sent);
+        conn.Reset();
+    }
+    ThreadFinished(s);
+}

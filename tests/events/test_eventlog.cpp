@@ -1,0 +1,288 @@
+// Usage events end to end: the signed body, the failed-event store on a real database file,
+// the queue, and the two upload threads against the demo server.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <set>
+#include <thread>
+
+#include "common/sysutils.h"
+#include "demopeer.h"
+#include "events/eventlogmanage.h"
+#include "net/httpwork.h"
+#include "support/testenv.h"
+
+namespace {
+
+Json::Value Parse(const std::string& text) {
+    Json::Value v;
+    Json::Reader().parse(text, v);
+    return v;
+}
+
+// Plain SQLite, so the checks do not lean on the layer under test.
+std::vector<std::string> Column(const std::string& db, const std::string& sql) {
+    std::vector<std::string> out;
+    sqlite3* h = nullptr;
+    if (sqlite3_open(db.c_str(), &h) == SQLITE_OK) {
+        sqlite3_busy_timeout(h, 5000);
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(h, sql.c_str(), -1, &st, nullptr) == SQLITE_OK)
+            while (sqlite3_step(st) == SQLITE_ROW)
+                out.push_back(sqlite3_column_text(st, 0) ? reinterpret_cast<const char*>(sqlite3_column_text(st, 0)) : "");
+        sqlite3_finalize(st);
+    }
+    sqlite3_close(h);
+    return out;
+}
+
+int RowCount(const std::string& db) {
+    auto c = Column(db, "select count(*) from EventUpFailed");
+    return c.empty() ? -1 : std::atoi(c[0].c_str());
+}
+
+template <class F>
+bool WaitFor(F cond, int ms) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < end) {
+        if (cond())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return cond();
+}
+
+class EventTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { CHttpWork::GlobalInit(); }
+    void SetUp() override { cacheDir = home.path() + "/cache/"; ASSERT_TRUE(CreateDir(cacheDir)); }
+    static bool CreateDir(const std::string& d) { return std::system(("mkdir -p '" + d + "'").c_str()) == 0; }
+    void PointMobileHostAt(const std::string& url) {
+        SDeployHosts h;
+        h.strMobileApiHost = url;
+        CHttpWork::GetInstance()->SetDeployHosts(h);
+    }
+    std::string DbPath() const { return cacheDir + "shopdesk.db"; }
+
+    ScopedTestHome home;
+    std::string cacheDir;
+};
+
+CXDBPtr<IXDBConnection>& OpenDb(CXDBPtr<IXDBConnection>& c, const std::string& path) {
+    CreateSQLiteConnection(&c);
+    c->Open(Utf8ToWide(path).c_str());
+    return c;
+}
+
+} // namespace
+
+TEST(EventSigning, EnvelopeCarriesOneSignedEvent) {
+    SEventLogMsgEx ev;
+    ev.event_time = 1718000000;
+    ev.event_code = "launch";
+    ev.uid = "u1";
+    ev.app_ver = "2.1.4";
+    ev.launch_guid = "LG";
+    std::string data = BuildEventDataText(ev, "GUID1", "6.1", "64", "machine");
+    EXPECT_EQ("[{\"attr\":null,\"basic\":{\"app_code\":\"win.qdx.tsclient\",\"app_ver\":\"2.1.4\",\"device_type\":\"win\","
+              "\"event_code\":\"launch\",\"event_guid\":\"GUID1\",\"event_time\":1718000000,\"hardware_model\":\"64\","
+              "\"launch_guid\":\"LG\",\"open_udid\":\"machine\",\"sys_ver\":\"6.1\",\"uid\":\"u1\"}}]",
+              data);
+    std::string sign = SignEventData(ev.event_time, data);
+    std::string expected;
+    Base64Encode(Md5Hex("3c9e0a7b51d2f84e6a0b9c7d2e5f1a48" "1718000000" + data), expected);
+    EXPECT_EQ(expected, sign);
+    EXPECT_EQ(44u, sign.size());
+    EXPECT_EQ('=', sign.back());
+    Json::Value env = Parse(BuildEventEnvelope(ev.event_time, data));
+    EXPECT_EQ("default", env["post_style"].asString());
+    EXPECT_EQ(data, env["update"]["data"].asString());
+    EXPECT_EQ(sign, env["update"]["sign"].asString());
+    EXPECT_EQ(1718000000, env["update"]["ts"].asInt64());
+
+    ev.attr["k"] = "v";
+    EXPECT_NE(std::string::npos, BuildEventDataText(ev, "G", "6.1", "64", "m").find("\"attr\":{\"k\":\"v\"}"));
+}
+
+TEST_F(EventTest, InitDbCreatesTheTableOnceAndRefusesACorruptFile) {
+    CEventLogManage m;
+    ASSERT_TRUE(m.InitDB(Utf8ToWide(cacheDir)));
+    auto sql = Column(DbPath(), "select sql from sqlite_master where name='EventUpFailed'");
+    ASSERT_EQ(1u, sql.size());
+    // SQLite keeps the statement's text, only upper-casing its first two words.
+    EXPECT_EQ("CREATE TABLE EventUpFailed(\t\t\tEventID INTEGER primary key autoincrement,\t\t\tevent_time INT64 NOT "
+              "NULL,\t\t\tevent_code CHAR(100) NOT NULL,\t\t\tuid\t\t  CHAR(20)  NOT NULL,\t\t\tlaunch_guid CHAR(40) "
+              "NOT NULL,\t\t\tapp_ver\t\tCHAR(40) NOT NULL,\t\t\tattrStr   NVARCHAR(256) NULL,\t\t\todtCreateTime"
+              "\t\tDATETIME\t\t\t)",
+              sql[0]);
+    CEventLogManage again;
+    EXPECT_TRUE(again.InitDB(Utf8ToWide(cacheDir)));
+
+    std::string other = home.path() + "/corrupt/";
+    ASSERT_TRUE(CreateDir(other));
+    WriteFileBytes(other + "shopdesk.db", std::string(8192, '\x5a'));
+    CEventLogManage broken;
+    EXPECT_FALSE(broken.InitDB(Utf8ToWide(other)));
+}
+
+TEST_F(EventTest, StoredEventsReadBackIntactAndExpireAfterThreeDays) {
+    CEventLogManage m;
+    ASSERT_TRUE(m.InitDB(Utf8ToWide(cacheDir)));
+    CXDBPtr<IXDBConnection> c;
+    OpenDb(c, DbPath());
+
+    SEventLogMsgEx ev;
+    ev.event_time = -4102444800LL * 2; // upper 32 bits set, negative
+    ev.event_code = "it's \"quoted\"";
+    ev.uid = "o'neil";
+    ev.launch_guid = "G'1";
+    ev.attr["msg_content"] = "你好, it's 旅行 ✈";
+    ev.attr["quote"] = "'); drop table EventUpFailed; --";
+    ASSERT_TRUE(CEventLogManage::SaveFailedEvent(c.Get(), ev));
+    SEventLogMsgEx plain;
+    plain.event_time = 5;
+    plain.event_code = "launch";
+    ASSERT_TRUE(CEventLogManage::SaveFailedEvent(c.Get(), plain));
+
+    std::list<SEventLogMsgEx> back;
+    ASSERT_EQ(S_OK, CEventLogManage::LoadFailedEvents(c.Get(), back));
+    ASSERT_EQ(2u, back.size());
+    const SEventLogMsgEx& r = back.front();
+    EXPECT_GT(r.EventID, 0);
+    EXPECT_EQ(ev.event_time, r.event_time);
+    EXPECT_EQ(ev.event_code, r.event_code);
+    EXPECT_EQ(ev.uid, r.uid);
+    EXPECT_EQ(ev.launch_guid, r.launch_guid);
+    EXPECT_EQ("2.1.4", r.app_ver);
+    EXPECT_EQ(ev.attr, r.attr);
+    EXPECT_TRUE(back.back().attr.empty());
+
+    // Rows older than three days by their store time go; younger ones stay.
+    Column(DbPath(), "update EventUpFailed set odtCreateTime='2000-01-01 00:00:00' where event_code='launch'");
+    EXPECT_EQ(E_FAIL, CEventLogManage::DeleteExpired(c.Get(), 0));
+    EXPECT_EQ(S_OK, CEventLogManage::DeleteExpired(c.Get(), 3));
+    EXPECT_EQ(1, RowCount(DbPath()));
+
+    // Deleting by id copes with more ids than one statement can carry.
+    std::vector<int32_t> ids;
+    for (int i = 0; i < 1200; ++i) {
+        plain.event_time = i;
+        ASSERT_TRUE(CEventLogManage::SaveFailedEvent(c.Get(), plain));
+    }
+    back.clear();
+    CEventLogManage::LoadFailedEvents(c.Get(), back);
+    for (const auto& e : back)
+        if (e.event_code == "launch")
+            ids.push_back(e.EventID);
+    ASSERT_EQ(1200u, ids.size());
+    EXPECT_EQ(S_OK, CEventLogManage::DeleteEvents(c.Get(), ids));
+    EXPECT_EQ(1, RowCount(DbPath()));
+}
+
+TEST_F(EventTest, QueueAcceptsUpTo1001AndDropsTheRest) {
+    CEventLogManage m; // not started: nothing drains the queue
+    for (int i = 0; i < 1005; ++i)
+        m.AddEvent("page", {{"i", std::to_string(i)}});
+    EXPECT_EQ(1001u, m.QueuedCount());
+    SEventLogMsgEx first;
+    ASSERT_TRUE(m.PopEvent(first));
+    EXPECT_EQ("0", first.attr["i"]);
+    EXPECT_EQ("2.1.4", first.app_ver);
+}
+
+TEST_F(EventTest, EventsReachTheServerSignedAndInOrder) {
+    DemoPeer peer;
+    ASSERT_TRUE(peer.Start(home.path() + "/demo"));
+    PointMobileHostAt(peer.BaseUrl());
+    {
+        CEventLogManage m;
+        m.SetUid("merchant'1");
+        m.SetLaunchGuid("LAUNCH");
+        ASSERT_TRUE(m.InitDB(Utf8ToWide(cacheDir)));
+        m.Start();
+        for (int i = 0; i < 30; ++i)
+            m.AddEvent("sales_tessaril_receive_msg", {{"seq", std::to_string(i)}, {"msg_content", "在吗？"}});
+        ASSERT_TRUE(peer.WaitForEvents(30, 10000));
+    }
+    Json::Value events = peer.Events();
+    EXPECT_EQ(0, events["rejected"].asInt());
+    std::set<std::string> guids;
+    for (unsigned i = 0; i < 30; ++i) {
+        const Json::Value& e = events["events"][i];
+        EXPECT_EQ(std::to_string(i), e["attr"]["seq"].asString());
+        EXPECT_FALSE(e["attr"].isMember("is_reupload"));
+        EXPECT_EQ("merchant'1", e["basic"]["uid"].asString());
+        EXPECT_EQ("在吗？", e["attr"]["msg_content"].asString());
+        EXPECT_EQ(32u, e["basic"]["event_guid"].asString().size());
+        guids.insert(e["basic"]["event_guid"].asString());
+        EXPECT_EQ("win.qdx.tsclient", e["app_code_form"].asString());
+    }
+    EXPECT_EQ(30u, guids.size());
+    EXPECT_EQ(0, RowCount(DbPath()));
+}
+
+TEST_F(EventTest, EventsStoredWhileTheHostIsDownArriveOnceAtTheNextStart) {
+    PointMobileHostAt("http://127.0.0.1:" + std::to_string(UnusedLoopbackPort()));
+    {
+        CEventLogManage m;
+        ASSERT_TRUE(m.InitDB(Utf8ToWide(cacheDir)));
+        m.Start();
+        for (int i = 0; i < 25; ++i)
+            m.AddEvent("it's", {{"seq", std::to_string(i)}, {"name", "小王's shop"}});
+        ASSERT_TRUE(WaitFor([&] { return RowCount(DbPath()) == 25; }, 10000));
+    }
+    DemoPeer peer;
+    ASSERT_TRUE(peer.Start(home.path() + "/demo"));
+    PointMobileHostAt(peer.BaseUrl());
+    {
+        CEventLogManage m;
+        ASSERT_TRUE(m.InitDB(Utf8ToWide(cacheDir)));
+        m.Start();
+        ASSERT_TRUE(WaitFor([&] { return RowCount(DbPath()) == 0; }, 10000));
+    }
+    Json::Value events = peer.Events();
+    ASSERT_EQ(25u, events["count"].asUInt());
+    std::set<std::string> seqs;
+    for (const Json::Value& e : events["events"]) {
+        seqs.insert(e["attr"]["seq"].asString());
+        EXPECT_EQ("1", e["attr"]["is_reupload"].asString());
+        EXPECT_EQ("it's", e["basic"]["event_code"].asString());
+        EXPECT_EQ("小王's shop", e["attr"]["name"].asString());
+    }
+    EXPECT_EQ(25u, seqs.size());
+}
+
+TEST_F(EventTest, KilledWhileStoringLeavesAReadableStoreWithoutDuplicates) {
+    {
+        CEventLogManage m;
+        ASSERT_TRUE(m.InitDB(Utf8ToWide(cacheDir)));
+    }
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        CXDBPtr<IXDBConnection> c;
+        OpenDb(c, DbPath());
+        SEventLogMsgEx ev;
+        ev.event_code = "page";
+        for (int i = 0;; ++i) {
+            ev.event_time = i;
+            ev.attr["seq"] = std::to_string(i);
+            CEventLogManage::SaveFailedEvent(c.Get(), ev);
+        }
+    }
+    ASSERT_TRUE(WaitFor([&] { return RowCount(DbPath()) > 50; }, 10000));
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+
+    EXPECT_EQ(std::vector<std::string>{"ok"}, Column(DbPath(), "pragma integrity_check"));
+    int rows = RowCount(DbPath());
+    auto distinct = Column(DbPath(), "select count(distinct event_time) from EventUpFailed");
+    ASSERT_EQ(1u, distinct.size());
+    EXPECT_EQ(rows, std::atoi(distinct[0].c_str()));
+    CEventLogManage again;
+    EXPECT_TRUE(again.InitDB(Utf8ToWide(cacheDir)));
+}
