@@ -77,7 +77,7 @@ struct DemoState {
     std::vector<Shop> shops;
     std::vector<Message> messages;
 
-    std::set<std::string> sessions; // session cookie values the sign-in issued
+    std::map<std::string, std::string> sessions; // session cookie value -> signed-in uid
 
     bool hasNewVersion = false;
     std::string newestVersion = "2.2.0";
