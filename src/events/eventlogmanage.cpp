@@ -108,6 +108,11 @@ void CEventLogManage::SetLaunchGuid(const std::string& guid) {
     m_strLaunchGuid = guid;
 }
 
+std::string CEventLogManage::GetLaunchGuid() const {
+    std::lock_guard<std::mutex> lock(m_csIds);
+    return m_strLaunchGuid;
+}
+
 void CEventLogManage::AddEvent(const std::string& eventCode, const std::map<std::string, std::string>& attr) {
     SEventLogMsgEx ev;
     ev.event_time = static_cast<int64_t>(std::time(nullptr));

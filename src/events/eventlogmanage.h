@@ -68,6 +68,7 @@ public:
     void AddEvent(const std::string& eventCode, const std::map<std::string, std::string>& attr);
     void SetUid(const std::string& uid);
     void SetLaunchGuid(const std::string& guid);
+    std::string GetLaunchGuid() const;
 
     // Opens (creating when needed) "shopdesk.db" in `cacheDir` (which ends in "/") and makes
     // sure the failed-event table exists.
@@ -92,7 +93,7 @@ private:
     static void ReUploadThreadProc(std::shared_ptr<SEventShared> shared);
 
     std::shared_ptr<SEventShared> m_pShared;
-    std::mutex m_csIds;
+    mutable std::mutex m_csIds;
     std::string m_strUid;
     std::string m_strLaunchGuid;
     std::vector<std::thread> m_hThreads;
