@@ -1,12 +1,65 @@
 #include "shopdesk.h"
 
+#include <cwchar>
+
+#include "common/custommsg.h"
 #include "common/debug.h"
+#include "duilib/uicefbrowser.h"
+#include "duilib/uimanager.h"
+#include "mainframe/cmainframeui.h"
 #include "platform/knownfolders.h"
 #include "startuprules.h"
+
+using namespace DuiLib;
 
 CshopdeskApp::CshopdeskApp(int argc, char** argv) {
     for (int i = 1; i < argc; ++i)
         m_args.push_back(AnsiToWide(argv[i]));
+}
+
+std::vector<uint16_t> MakeForwardPacket(const std::wstring& uid) {
+    std::vector<uint16_t> units(128, 0);
+    size_t n = 0;
+    for (wchar_t c : uid) {
+        uint32_t cp = static_cast<uint32_t>(c);
+        size_t need = cp >= 0x10000 ? 2 : 1;
+        if (n + need > 127)
+            break;
+        if (need == 2) {
+            cp -= 0x10000;
+            units[n++] = static_cast<uint16_t>(0xD800 + (cp >> 10));
+            units[n++] = static_cast<uint16_t>(0xDC00 + (cp & 0x3FF));
+        } else {
+            units[n++] = static_cast<uint16_t>(cp);
+        }
+    }
+    return units;
+}
+
+BOOL ForwardUidProc(HWND hwnd, LPARAM lParam) {
+    if (!hwnd)
+        return TRUE;
+    const auto* uid = reinterpret_cast<const std::wstring*>(lParam);
+    if (!uid)
+        return FALSE;
+    wchar_t title[1024] = {0};
+    platform::GetWindowText(hwnd, title, 1024);
+    if (wcscasecmp(title, kMainWndTitle) != 0)
+        return TRUE;
+    std::vector<uint16_t> packet = MakeForwardPacket(*uid);
+    COPYDATASTRUCT cds{};
+    cds.dwData = 0;
+    cds.cbData = 256;
+    cds.lpData = packet.data();
+    platform::SendMessage(hwnd, WM_COPYDATA, reinterpret_cast<WPARAM>(hwnd), reinterpret_cast<LPARAM>(&cds));
+    return TRUE;
+}
+
+void CshopdeskApp::InitSkinResources() {
+    CPaintManagerUI::SetResourceType(1);
+    std::wstring path = CPaintManagerUI::GetInstancePath() + L"Skin/WkeBrowser/";
+    CPaintManagerUI::SetResourcePath(path.c_str());
+    CResourceManager::GetInstance()->LoadResource(L"res.xml");
 }
 
 BOOL CshopdeskApp::InitInstance() {
@@ -22,17 +75,38 @@ BOOL CshopdeskApp::InitInstance() {
     }
     m_strUid = ExtractUid(commandText);
 
+    // A running browser helper of ours means a workbench runs: hand it the uid and end.
+    bool runtimeRunning = IsProcessRunning(kBrowserHelperName);
+    if (!m_strUid.empty() && runtimeRunning) {
+        platform::EnumWindows(ForwardUidProc, reinterpret_cast<LPARAM>(&m_strUid));
+        return FALSE;
+    }
+
+    CPaintManagerUI::SetInstance(nullptr);
+    InitSkinResources();
+
     std::string cacheDir = DeriveCacheFolder();
     m_strCacheDir = AnsiToWide(cacheDir);
     if (!cacheDir.empty())
         platform::CreateDirectoryTree(cacheDir);
-
     CConfigManage* store = CConfigManage::GetInstance();
     store->Init(m_strCacheDir);
     m_config = STRUCT_Config{};
     store->ReadConfig(m_config);
 
-    DEBUG_LOG(LOG_LEVEL_INFO, L"提示", L"uid=%s cache=%s AutoLogin=%d", m_strUid.c_str(), m_strCacheDir.c_str(),
-              m_config.AutoLogin);
+    // Only a first instance that keeps the login gets a profile on disk.
+    std::wstring profile = (!runtimeRunning && m_config.AutoLogin != 0) ? m_strCacheDir : std::wstring();
+    if (!CCefBrowserUI::InitCef(nullptr, profile, std::wstring()))
+        return FALSE;
+    {
+        CMainFrameUI frame;
+        frame.InitParams(m_strCacheDir, m_config, m_strUid);
+        if (frame.Create(nullptr, kMainWndTitle, WS_VISIBLE | WS_OVERLAPPEDWINDOW, WS_EX_WINDOWEDGE)) {
+            frame.CenterWindow();
+            frame.SetIcon(128);
+            frame.ShowModal();
+        }
+    }
+    CCefBrowserUI::Quit();
     return FALSE;
 }

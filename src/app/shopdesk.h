@@ -1,10 +1,11 @@
 #pragma once
-// The application object: reads the account identifier, derives the cache folder, loads the
-// settings and runs the workbench until it ends.
+// The application object: reads the account identifier, hands it to a running instance or
+// starts one — cache folder, skins, settings, browser runtime — and runs the main window
+// until it ends.
 #include <string>
 #include <vector>
 
-#include "platform/wintypes.h"
+#include "platform/winuser.h"
 #include "settings/configmanage.h"
 
 class CshopdeskApp {
@@ -13,17 +14,23 @@ public:
 
     // Does all of the program's work; always FALSE, the process ends when it returns.
     BOOL InitInstance();
-    int ExitCode() const { return m_nExitCode; }
 
     const std::wstring& GetExeDir() const { return m_strExeDir; }
     const std::wstring& GetCacheDir() const { return m_strCacheDir; }
     const std::wstring& GetUid() const { return m_strUid; }
 
 private:
+    void InitSkinResources();
+
     std::vector<std::wstring> m_args;
     std::wstring m_strExeDir;   // ends in a separator
     std::wstring m_strCacheDir; // ends in a separator; empty when it cannot be derived
     std::wstring m_strUid;
     STRUCT_Config m_config{};
-    int m_nExitCode = 0;
 };
+
+// Sends the uid, as the 256-byte forwarding packet, to `hwnd` when its title is "QDX_IM".
+// Always continues the enumeration; a null uid stops it.
+BOOL ForwardUidProc(HWND hwnd, LPARAM uid);
+// The forwarding packet: 128 UTF-16 units, the uid cut at 127, zero-padded.
+std::vector<uint16_t> MakeForwardPacket(const std::wstring& uid);

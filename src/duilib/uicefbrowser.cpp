@@ -223,8 +223,9 @@ void CCefBrowserUI::Quit() {
 // ---------------------------------------------------------------------------------------------
 // Control
 
-CCefBrowserUI::CCefBrowserUI(HWND hParent, CefJsCallback callback, ISetHandleSolt* slots, LPCTSTR url)
-    : m_hParent(hParent), m_callback(std::move(callback)), m_pSlots(slots), m_startUrl(url ? url : L"") {
+// (No parameter may be called "slots": Qt defines that word away.)
+CCefBrowserUI::CCefBrowserUI(HWND hParent, CefJsCallback callback, ISetHandleSolt* pSlots, LPCTSTR url)
+    : m_hParent(hParent), m_callback(std::move(callback)), m_pSlots(pSlots), m_startUrl(url ? url : L"") {
     auto* lay = new QVBoxLayout(m_pWidget);
     lay->setContentsMargins(0, 0, 0, 0);
     if (!RT().profile)

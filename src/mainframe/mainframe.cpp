@@ -1,0 +1,233 @@
+// The main window's life cycle: parameters, controls, owned windows, DPI sizing, clicks and
+// system commands.
+#include "cmainframeui.h"
+
+#include <json/json.h>
+
+#include "common/custommsg.h"
+#include "common/debug.h"
+#include "dialogs/modalwnds.h"
+#include "dpilayout.h"
+#include "events/eventlogmanage.h"
+#include "net/deployconfig.h"
+#include "net/httpwork.h"
+#include "notify/avatarcache.h"
+#include "notify/cframehoverui.h"
+#include "notify/cframepopui.h"
+#include "notify/cframetipui.h"
+#include "notify/cheadui.h"
+#include "pagescripts.h"
+#include "platform/profile.h"
+#include "platform/sysinfo.h"
+
+using namespace DuiLib;
+
+namespace {
+const wchar_t kTrayTitle[] = L"塔铎工作台";
+constexpr UINT kIconOnline = 128;
+constexpr UINT kIconOffline = 150;
+} // namespace
+
+std::wstring ConsoleUrlForUid(const std::wstring& uid) {
+    return AnsiToWide(CHttpWork::GetInstance()->GetDeployHosts().strConsoleHost) + L"/admin/index.php?uid=" +
+           Utf8ToWide(UrlEncode(WideToUtf8(uid)));
+}
+
+std::wstring ConsoleStartUrl() { return AnsiToWide(CHttpWork::GetInstance()->GetDeployHosts().strConsoleHost) + L"/admin"; }
+
+CMainFrameUI::CMainFrameUI()
+    : m_PlaySound(GetDirOfPath(GetModulePath())), m_pCookieVisitor(new CCefCookie()) {}
+
+CMainFrameUI::~CMainFrameUI() {
+    delete m_pTrayMenu;
+    delete m_pTipWnd;
+    delete m_pPopWnd;
+    delete m_pHoverWnd;
+    delete m_pWaitRing;
+}
+
+void CMainFrameUI::InitParams(const std::wstring& cacheDir, const STRUCT_Config& settings, const std::wstring& uid) {
+    m_strCacheDir = cacheDir;
+    m_strIniPath = cacheDir + L"Config.ini";
+    std::string ini = WideToAnsi(m_strIniPath);
+    platform::WritePrivateProfileString(L"Guidance", L"test", L"test", ini);
+    m_nIsGuidance = platform::GetPrivateProfileInt(L"Guidance", L"IsGuidance", 0, ini);
+    m_Settings = settings;
+    m_strUid = uid;
+}
+
+CControlUI* CMainFrameUI::CreateControl(LPCTSTR pstrClass) {
+    if (EqualNoCase(pstrClass, L"CefBrowser")) {
+        std::wstring url = m_strUid.empty() ? std::wstring() : ConsoleUrlForUid(m_strUid);
+        return new CCefBrowserUI(
+            m_hWnd, [this](const std::wstring& name, const std::vector<std::wstring>& args) { return OnPageCall(name, args); },
+            this, url.c_str());
+    }
+    if (EqualNoCase(pstrClass, L"HeadIcon"))
+        return new CHeadUI();
+    return nullptr;
+}
+
+bool CMainFrameUI::CreateOwnedPopup(CWindowWnd* wnd) {
+    if (!wnd || !wnd->Create(nullptr, GetWindowClassName(), WS_POPUP, WS_EX_TOOLWINDOW | WS_EX_TOPMOST))
+        return false;
+    wnd->ShowWindow(false, false);
+    return true;
+}
+
+void CMainFrameUI::InitWindow() {
+    m_pBtnHide = m_PaintManager.FindControl(L"btnhide");
+    m_pBtnMax = m_PaintManager.FindControl(L"maxbtn");
+    m_pBtnRestore = m_PaintManager.FindControl(L"restorebtn");
+    m_pBtnMin = m_PaintManager.FindControl(L"minbtn");
+    m_pBtnSetting = m_PaintManager.FindControl(L"settingbtn");
+    m_pBtnMsgCenter = m_PaintManager.FindControl(L"msgcenterbtn");
+    m_pBtnUnreadMark = m_PaintManager.FindControl(L"unreadmarkbtn");
+    m_pBrowser = static_cast<CCefBrowserUI*>(m_PaintManager.FindControl(L"TestBrowser"));
+    m_pBody = m_PaintManager.FindControl(L"body");
+    m_pRingWaitLoad = m_PaintManager.FindControl(L"ring_wait_load");
+    m_pRefreshFailedLoad = m_PaintManager.FindControl(L"refresh_failed_load");
+
+    AdjustWindowForDpi();
+
+    // Owned windows, created once and hidden until needed. A window that cannot be created
+    // ends the initialisation here, and everything that uses the later ones does nothing.
+    m_pTipWnd = new CFrameTipUI();
+    if (!CreateOwnedPopup(m_pTipWnd))
+        return;
+    m_pTipWnd->SetMainHwnd(m_hWnd);
+    m_pPopWnd = new CFramePopUI();
+    if (!CreateOwnedPopup(m_pPopWnd))
+        return;
+    m_pPopWnd->SetMainHwnd(m_hWnd);
+    m_pHoverWnd = new CFrameHoverUI();
+    if (!CreateOwnedPopup(m_pHoverWnd))
+        return;
+    m_pHoverWnd->SetMainHwnd(m_hWnd);
+
+    m_pWaitRing = new CWaitRing();
+    if (m_pWaitRing->Create(m_hWnd, L"", WS_VISIBLE | WS_OVERLAPPEDWINDOW, WS_EX_WINDOWEDGE))
+        m_pWaitRing->ShowWindow(false, false);
+
+    m_strTrayTip = kTrayTitle;
+    m_pTrayIcon = CDuiTrayIcon::GetInstance();
+    m_pTrayIcon->CreateTrayIcon(m_hWnd, kIconOffline, m_strTrayTip.c_str(), 0);
+
+    CHttpWork::GetInstance()->GlobalInit();
+    CheckForNewVersion();
+    CAvatarCache::GetInstance()->Init(m_strCacheDir);
+    if (g_EventLogManage.InitDB(m_strCacheDir)) {
+        DEBUG_LOG(LOG_LEVEL_ERROR, L"错误", L"shopdesk数据库初始化成功，并启动事件上报管理器！");
+        g_EventLogManage.Start();
+    } else {
+        DEBUG_LOG(LOG_LEVEL_ERROR, L"错误", L"shopdesk数据库初始化失败！事件上报管理器将不会启动！！");
+    }
+}
+
+void CMainFrameUI::CheckForNewVersion() {
+    std::string body;
+    if (!CHttpWork::GetInstance()->CheckUpdate(body))
+        return;
+    Json::Value root;
+    Json::CharReaderBuilder builder;
+    std::string errs;
+    std::istringstream in(body);
+    if (!Json::parseFromStream(builder, in, &root, &errs) || !root.isObject() || !root["data"].isObject())
+        return;
+    const Json::Value& data = root["data"];
+    if (!data["has_new_version"].isConvertibleTo(Json::intValue) || data["has_new_version"].asInt() != 1)
+        return;
+    std::string version = data["newest_version"].isString() ? data["newest_version"].asString() : "";
+    std::string url = data["url"].isString() ? data["url"].asString() : "";
+    DEBUG_LOG(LOG_LEVEL_INFO, L"提示", L"new version %S available at %S", version.c_str(), url.c_str());
+}
+
+void CMainFrameUI::AdjustWindowForDpi() {
+    int dpi = platform::GetDeviceCaps(m_hWnd, LOGPIXELSX);
+    SIZE minSize = m_PaintManager.GetMinInfo();
+    MONITORINFO mi{};
+    mi.cbSize = sizeof(mi);
+    platform::GetMonitorInfo(platform::MonitorFromWindow(m_hWnd, MONITOR_DEFAULTTONEAREST), &mi);
+    const RECT& work = mi.rcWork;
+    SDpiLayout l = ComputeDpiLayout(dpi, minSize.cx, minSize.cy, work.left, work.top, work.right, work.bottom);
+    if (l.changed) {
+        m_PaintManager.SetMinInfo(l.width, l.height);
+        platform::MoveWindow(m_hWnd, l.x, l.y, l.width, l.height, TRUE);
+    }
+    g_EventLogManage.AddEvent("device", {{"zoomlevel", std::to_string(dpi)},
+                                         {"width", std::to_string(mi.rcMonitor.right - mi.rcMonitor.left)},
+                                         {"height", std::to_string(mi.rcMonitor.bottom - mi.rcMonitor.top)}});
+}
+
+void CMainFrameUI::OnClick(TNotifyUI& msg) {
+    CDuiString name = msg.pSender->GetName();
+    if (name.CompareNoCase(L"btnhide") == 0) {
+        HideToTray();
+    } else if (name.CompareNoCase(L"minbtn") == 0) {
+        SendMessage(WM_SYSCOMMAND, SC_MINIMIZE, 0);
+        return;
+    } else if (name.CompareNoCase(L"maxbtn") == 0) {
+        SendMessage(WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+        return;
+    } else if (name.CompareNoCase(L"restorebtn") == 0) {
+        SendMessage(WM_SYSCOMMAND, SC_RESTORE, 0);
+        return;
+    } else if (name.CompareNoCase(L"btn_reload") == 0) {
+        if (m_pBrowser)
+            m_pBrowser->LoadURL(ConsoleStartUrl());
+    } else if (name.CompareNoCase(L"config_btn") == 0) {
+        RunScript(ScriptGetWindowsConfig());
+    } else if (name.CompareNoCase(L"getstate_btn") == 0) {
+        RunScript(ScriptGetState());
+    } else if (name.CompareNoCase(L"relogin_btn") == 0) {
+        RunScript(ScriptReLogin());
+    }
+    WindowImplBase::OnClick(msg);
+}
+
+LRESULT CMainFrameUI::OnSysCommand(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) {
+    if ((wParam & 0xFFF0) == SC_CLOSE) {
+        bHandled = TRUE;
+        HideToTray();
+        return 0;
+    }
+    return WindowImplBase::OnSysCommand(uMsg, wParam, lParam, bHandled);
+}
+
+LRESULT CMainFrameUI::OnDestroy(UINT, WPARAM, LPARAM, BOOL& bHandled) {
+    if (m_pTrayIcon)
+        m_pTrayIcon->DeleteTrayIcon();
+    delete m_pTipWnd;
+    m_pTipWnd = nullptr;
+    bHandled = FALSE; // HandleCustomMessage sees WM_DESTROY next and ends the run
+    return 0;
+}
+
+void CMainFrameUI::HideToTray() {
+    if (CDuiTrayIcon::IsTrayAvailable())
+        ShowWindow(false, false);
+    else
+        platform::ShowWindow(m_hWnd, SW_MINIMIZE);
+}
+
+void CMainFrameUI::BringToFront() {
+    HWND foreground = platform::GetForegroundWindow();
+    DWORD self = platform::GetCurrentThreadId();
+    DWORD other = foreground ? platform::GetWindowThreadProcessId(foreground, nullptr) : 0;
+    if (other && other != self)
+        platform::AttachThreadInput(self, other, TRUE);
+    platform::SetForegroundWindow(m_hWnd);
+    if (other && other != self)
+        platform::AttachThreadInput(self, other, FALSE);
+    if (platform::IsIconic(m_hWnd))
+        SendMessage(WM_SYSCOMMAND, SC_RESTORE, 0);
+    else
+        ShowWindow(true, true);
+    PostMessage(WM_NULL, 0, 0);
+}
+
+void CMainFrameUI::QuitApp() {
+    if (m_pBrowser)
+        m_pBrowser->CloseCefWindow();
+    platform::PostQuitMessage(0);
+}

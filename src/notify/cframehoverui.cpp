@@ -1,0 +1,288 @@
+#include "cframehoverui.h"
+
+#include "cheadui.h"
+#include "common/custommsg.h"
+#include "duilib/uidlgbuilder.h"
+
+using namespace DuiLib;
+
+SIZE HoverClientSize(size_t count) {
+    static const LONG kHeights[] = {136, 136, 196, 256, 316};
+    return SIZE{258, kHeights[count > 4 ? 4 : count]};
+}
+
+POINT HoverWindowPosition(const RECT& icon, const RECT& work, int width, int height) {
+    int cx = (icon.left + icon.right) / 2;
+    int right = cx + width / 2;
+    if (work.right < right)
+        right = work.right;
+    return POINT{right - width, work.bottom - height};
+}
+
+CFrameHoverUI::CFrameHoverUI() = default;
+
+CFrameHoverUI::~CFrameHoverUI() {
+    ClearMessages();
+    // Row tags own heap copies of the ids.
+    if (m_pList)
+        for (int i = 0; i < m_pList->GetCount(); ++i)
+            if (CControlUI* row = m_pList->GetItemAt(i))
+                delete reinterpret_cast<std::wstring*>(row->GetTag());
+}
+
+void CFrameHoverUI::InitWindow() {
+    m_pManagerName = Find(L"manager_name");
+    CControlUI* head = Find(L"head_image");
+    m_pHeadImage = head ? static_cast<CHeadUI*>(head->GetInterface(L"HeadIcon")) : nullptr;
+    m_pViewAll = Find(L"view_all");
+    CControlUI* list = Find(L"list_message");
+    m_pList = list ? static_cast<CListUI*>(list->GetInterface(L"List")) : nullptr;
+}
+
+LRESULT CFrameHoverUI::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    if (uMsg == WM_TIMER)
+        OnHoverTimer(wParam);
+    return CSmallWindowUI::HandleMessage(uMsg, wParam, lParam);
+}
+
+void CFrameHoverUI::Notify(TNotifyUI& msg) {
+    if (msg.sType == DUI_MSGTYPE_ITEMSELECT && msg.pSender && msg.pSender->GetName() == L"list_message")
+        OnRowChosen();
+    CSmallWindowUI::Notify(msg);
+}
+
+void CFrameHoverUI::OnClick(TNotifyUI& msg) {
+    if (msg.pSender->GetName() == L"view_all") {
+        HideHover();
+        platform::PostMessage(m_hMainWnd, WM_SHOW_MAIN_WND, 0, 0);
+    }
+    CSmallWindowUI::OnClick(msg);
+}
+
+void CFrameHoverUI::SetManagerInfo(const std::wstring& id, const std::wstring& name, const std::wstring& avatar,
+                                   const std::wstring& trayTip) {
+    m_strManagerId = id;
+    m_strManagerName = name;
+    m_strManagerAvatar = avatar;
+    m_strTrayTip = trayTip;
+    if (m_pHeadImage)
+        m_pHeadImage->SetHeadImage(avatar.c_str());
+    if (m_pManagerName)
+        m_pManagerName->SetText(name.c_str());
+}
+
+void CFrameHoverUI::Upsert(const std::wstring& id, const std::wstring& name, const std::wstring& avatar,
+                           const std::wstring& text, const std::function<int(int)>& count) {
+    if (id.empty())
+        return;
+    {
+        std::lock_guard<std::recursive_mutex> lock(m_csMsg);
+        auto it = m_mapMsg.find(id);
+        if (it == m_mapMsg.end()) {
+            auto* record = new CMsgInfo();
+            record->m_strId = id;
+            record->m_strName = name;
+            record->m_nCount = count(0);
+            record->m_strText = text;
+            record->m_strAvatar = avatar;
+            m_mapMsg[id] = record;
+            m_vecMsg.insert(m_vecMsg.begin(), record);
+        } else {
+            CMsgInfo* record = it->second;
+            record->m_strName = name;
+            record->m_strText = text;
+            record->m_strAvatar = avatar;
+            record->m_nCount = count(record->m_nCount);
+            record->m_tTime = static_cast<int64_t>(time(nullptr));
+            MoveToFront(record);
+        }
+    }
+    RefreshList();
+}
+
+void CFrameHoverUI::AddMessage(const std::wstring& id, const std::wstring& name, const std::wstring& avatar,
+                               const std::wstring& text) {
+    Upsert(id, name, avatar, text, [](int old) { return old + 1; });
+}
+
+void CFrameHoverUI::SetUnreadMessage(const std::wstring& id, const std::wstring& name, int count,
+                                     const std::wstring& avatar, const std::wstring& text) {
+    Upsert(id, name, avatar, text, [count](int) { return count; });
+}
+
+bool CFrameHoverUI::MoveToFront(CMsgInfo* record) {
+    for (auto it = m_vecMsg.begin(); it != m_vecMsg.end(); ++it) {
+        if ((*it)->m_strId != record->m_strId)
+            continue;
+        if (it != m_vecMsg.begin()) {
+            m_vecMsg.erase(it);
+            m_vecMsg.insert(m_vecMsg.begin(), record);
+        }
+        return true;
+    }
+    return false;
+}
+
+void CFrameHoverUI::RemoveMessage(const std::wstring& id) {
+    if (id.empty())
+        return;
+    {
+        std::lock_guard<std::recursive_mutex> lock(m_csMsg);
+        auto it = m_mapMsg.find(id);
+        if (it != m_mapMsg.end()) {
+            for (auto v = m_vecMsg.begin(); v != m_vecMsg.end(); ++v) {
+                if ((*v)->m_strId == id) {
+                    delete *v;
+                    m_vecMsg.erase(v);
+                    break;
+                }
+            }
+            m_mapMsg.erase(it);
+        }
+    }
+    RefreshList();
+    if (GetMessageCount() == 0) {
+        HideHover();
+        platform::PostMessage(m_hMainWnd, WM_HOVER_EMPTY, 0, 0);
+    }
+}
+
+void CFrameHoverUI::ClearMessages() {
+    std::lock_guard<std::recursive_mutex> lock(m_csMsg);
+    for (CMsgInfo* record : m_vecMsg)
+        delete record;
+    m_vecMsg.clear();
+    m_mapMsg.clear();
+}
+
+int CFrameHoverUI::GetMessageCount() {
+    std::lock_guard<std::recursive_mutex> lock(m_csMsg);
+    return static_cast<int>(m_vecMsg.size());
+}
+
+std::vector<std::wstring> CFrameHoverUI::GetMessageIds() {
+    std::lock_guard<std::recursive_mutex> lock(m_csMsg);
+    std::vector<std::wstring> ids;
+    for (const CMsgInfo* record : m_vecMsg)
+        ids.push_back(record->m_strId);
+    return ids;
+}
+
+bool CFrameHoverUI::GetMessage(const std::wstring& id, CMsgInfo& out) {
+    std::lock_guard<std::recursive_mutex> lock(m_csMsg);
+    auto it = m_mapMsg.find(id);
+    if (it == m_mapMsg.end())
+        return false;
+    out = *it->second;
+    return true;
+}
+
+void CFrameHoverUI::RefreshList() {
+    RebuildList();
+    AdjustPosition();
+}
+
+void CFrameHoverUI::RebuildList() {
+    std::lock_guard<std::recursive_mutex> lock(m_csMsg);
+    if (m_pList) {
+        for (int i = 0; i < m_pList->GetCount(); ++i) {
+            CControlUI* row = m_pList->GetItemAt(i);
+            if (!row)
+                break;
+            delete reinterpret_cast<std::wstring*>(row->GetTag());
+            row->SetTag(0);
+        }
+        m_pList->RemoveAll();
+    }
+    SIZE size = HoverClientSize(m_vecMsg.size());
+    m_rcSize = RECT{0, 0, size.cx, size.cy};
+    if (m_vecMsg.empty() || !m_pList)
+        return;
+    for (size_t i = 0; i < m_vecMsg.size() && i < kMaxRows; ++i) {
+        const CMsgInfo* r = m_vecMsg[i];
+        CDialogBuilder builder;
+        CControlUI* row = builder.Create(L"listitem_hovermsg.xml", nullptr, this, &m_PaintManager);
+        if (!row)
+            continue;
+        row->SetFixedWidth(254);
+        row->SetFixedHeight(60);
+        row->SetTag(reinterpret_cast<UINT_PTR>(new std::wstring(r->m_strId)));
+        m_pList->Add(row);
+        CControlUI* item = m_PaintManager.FindSubControlByName(row, L"msg_item");
+        if (!item)
+            continue;
+        if (CControlUI* head = m_PaintManager.FindSubControlByName(item, L"head_image"))
+            if (auto* avatar = static_cast<CHeadUI*>(head->GetInterface(L"HeadIcon")))
+                avatar->SetHeadImage(r->m_strAvatar.c_str());
+        if (CControlUI* name = m_PaintManager.FindSubControlByName(item, L"user_name"))
+            name->SetText(r->m_strName.c_str());
+        if (CControlUI* num = m_PaintManager.FindSubControlByName(item, L"msg_num"))
+            num->SetText(std::to_wstring(r->m_nCount > 99 ? 99 : r->m_nCount).c_str());
+        if (CControlUI* text = m_PaintManager.FindSubControlByName(item, L"msg_text"))
+            text->SetText(r->m_strText.c_str());
+    }
+}
+
+RECT CFrameHoverUI::TrayIconRect() const {
+    RECT icon{0, 0, 0, 0};
+    m_trayPos.GetTrayIconRect(m_strTrayTip, icon);
+    return icon;
+}
+
+void CFrameHoverUI::AdjustPosition() {
+    RECT icon = TrayIconRect();
+    MONITORINFO mi{};
+    mi.cbSize = sizeof(mi);
+    platform::GetMonitorInfo(platform::MonitorFromWindow(m_hWnd, MONITOR_DEFAULTTONEAREST), &mi);
+    ResizeClient(m_rcSize.right - m_rcSize.left, m_rcSize.bottom - m_rcSize.top);
+    RECT rc{};
+    platform::GetWindowRect(m_hWnd, &rc);
+    POINT at = HoverWindowPosition(icon, mi.rcWork, rc.right - rc.left, rc.bottom - rc.top);
+    platform::SetWindowPos(m_hWnd, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void CFrameHoverUI::ShowHover() {
+    if (GetMessageCount() == 0 || m_bShow)
+        return;
+    ShowWindow(true, false);
+    m_bShow = 1;
+    RefreshList();
+    platform::KillTimer(m_hWnd, kHoverTimer);
+    platform::SetTimer(m_hWnd, kHoverTimer, kHoverCheckMs);
+}
+
+void CFrameHoverUI::HideHover() {
+    m_bShow = 0;
+    ShowWindow(false, false);
+}
+
+void CFrameHoverUI::OnHoverTimer(UINT_PTR id) {
+    if (id != kHoverTimer)
+        return;
+    POINT cursor{0, 0};
+    platform::GetCursorPos(&cursor);
+    RECT self{};
+    platform::GetWindowRect(m_hWnd, &self);
+    if (platform::PtInRectInclusive(TrayIconRect(), cursor) || platform::PtInRectInclusive(self, cursor))
+        return;
+    platform::KillTimer(m_hWnd, kHoverTimer);
+    HideHover();
+}
+
+void CFrameHoverUI::OnRowChosen() {
+    std::wstring* id = nullptr;
+    {
+        std::lock_guard<std::recursive_mutex> lock(m_csMsg);
+        int sel = m_pList ? m_pList->GetCurSel() : -1;
+        CControlUI* row = sel >= 0 ? m_pList->GetItemAt(sel) : nullptr;
+        auto* tag = row ? reinterpret_cast<std::wstring*>(row->GetTag()) : nullptr;
+        id = new std::wstring(tag ? *tag : std::wstring());
+    }
+    if (id->empty()) {
+        delete id;
+        return;
+    }
+    if (!platform::PostMessage(m_hMainWnd, WM_OPEN_CONVERSATION, reinterpret_cast<WPARAM>(id), 0))
+        delete id;
+    HideHover();
+}

@@ -1,0 +1,25 @@
+#include "cframepopui.h"
+
+void CFramePopUI::InitWindow() {
+    m_pMsgTitle = Find(L"msg_title");
+    m_pMsgText = Find(L"msg_text");
+}
+
+void CFramePopUI::ShowMessage(const std::wstring& title, const std::wstring& text, const std::wstring& link,
+                              bool otherShowing) {
+    platform::KillTimer(m_hWnd, kHideTimer);
+    if (m_pMsgTitle)
+        m_pMsgTitle->SetText(title.c_str());
+    if (m_pMsgText) {
+        m_pMsgText->SetText(text.c_str());
+        m_pMsgText->SetToolTip(text.c_str());
+    }
+    m_strUrl = link;
+    AdjustPosition(otherShowing, kLift);
+    ShowForAWhile();
+}
+
+void CFramePopUI::OnTextClicked() {
+    if (!m_strUrl.empty())
+        OpenLink(m_strUrl);
+}
