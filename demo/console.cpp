@@ -118,6 +118,7 @@ void RegisterConsolePages(httplib::Server& server, DemoState& state) {
         {
             std::lock_guard<std::mutex> guard(st->lock);
             me["otaId"] = std::to_string(st->shops.empty() ? 0 : st->shops.front().otaId);
+            me["stream"] = st->streamSeconds;
         }
         ReplyJson(res, me);
     });

@@ -79,6 +79,9 @@ struct DemoState {
 
     std::map<std::string, std::string> sessions; // session cookie value -> signed-in uid
 
+    // Seconds between the console's simulated customers and orders; 0 leaves them to its buttons.
+    int streamSeconds = 0;
+
     bool hasNewVersion = false;
     std::string newestVersion = "2.2.0";
     std::string downloadUrl;

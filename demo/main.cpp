@@ -1,6 +1,6 @@
 // shopdesk-demo-server: the peer the workbench talks to on a developer's machine and in tests.
 //
-//   shopdesk-demo-server [--port N] [--data DIR] [--bind ADDR] [--new-version]
+//   shopdesk-demo-server [--port N] [--data DIR] [--bind ADDR] [--new-version] [--stream SECONDS]
 //
 // --port 0 picks a free port. The first line on standard output names the address served,
 // "shopdesk-demo-server listening on http://ADDR:PORT", so a parent process can read it.
@@ -18,7 +18,7 @@
 namespace {
 
 void Usage() {
-    std::fprintf(stderr, "usage: shopdesk-demo-server [--port N] [--data DIR] [--bind ADDR] [--new-version]\n");
+    std::fprintf(stderr, "usage: shopdesk-demo-server [--port N] [--data DIR] [--bind ADDR] [--new-version] [--stream SECONDS]\n");
 }
 
 void LoadEvents(demo::DemoState& state) {
@@ -47,6 +47,8 @@ int main(int argc, char** argv) {
             bind = argv[++i];
         } else if (a == "--new-version") {
             state.hasNewVersion = true;
+        } else if (a == "--stream" && i + 1 < argc) {
+            state.streamSeconds = std::atoi(argv[++i]);
         } else {
             Usage();
             return 2;

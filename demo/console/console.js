@@ -20,7 +20,7 @@
     { title: '退款申请', text: '上海迪士尼门票 · ¥475', kind: 'order_refund' },
   ];
 
-  const state = { me: null, convs: new Map(), current: '', msgSeq: 1 };
+  const state = { me: null, convs: new Map(), current: '', msgSeq: 1, configAsked: false };
   const $ = (id) => document.getElementById(id);
   const avatarUrl = (n) => location.origin + '/avatar/' + n + '.png';
   const pick = (list) => list[Math.floor(Math.random() * list.length)];
@@ -42,9 +42,9 @@
   const scope = {
     getWindowsConfig() {
       log('script-log', 'in', 'getWindowsConfig()');
-      if (!state.me) return;
-      callNative('WindowsConfig', state.me.uid, state.me.name, state.me.avatar);
-      callNative('WindowsInterface', 'IsOta', state.me.isOta ? '1' : '0', state.me.otaId);
+      // Asked before the account is known: answered as soon as it is.
+      if (!state.me) { state.configAsked = true; return; }
+      reportConfig();
     },
     GetState() {
       log('script-log', 'in', 'GetState()');
@@ -66,6 +66,11 @@
     },
   };
   window.angular = { element: () => ({ scope: () => scope }) };
+
+  function reportConfig() {
+    callNative('WindowsConfig', state.me.uid, state.me.name, state.me.avatar);
+    callNative('WindowsInterface', 'IsOta', state.me.isOta ? '1' : '0', state.me.otaId);
+  }
 
   function conv(c) {
     if (!state.convs.has(c.id)) state.convs.set(c.id, { c, unread: 0, msgs: [] });
@@ -201,5 +206,11 @@
     customers.slice(0, 3).forEach((c) => incoming(c, pick(lines)));
     for (const v of state.convs.values()) v.unread = 0;
     render();
+    if (state.configAsked) reportConfig();
+    if (me.stream > 0) {
+      $('sim-period').value = me.stream;
+      $('sim-stream').checked = true;
+      stream();
+    }
   });
 })();

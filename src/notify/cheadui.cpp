@@ -1,6 +1,8 @@
 #include "cheadui.h"
 
 #include <QImage>
+#include <QPixmap>
+#include <QWidget>
 #include <QPainter>
 #include <QPainterPath>
 #include <cwchar>
@@ -57,10 +59,9 @@ DWORD CHeadUI::GetPenColor(DuiLib::HDC hDC) const {
     if (!m_bAutoPenColor)
         return m_dwPenColor;
     // Take the colour just outside the circle, so the ring hides the circle's jagged edge.
-    RECT rc = GetPos();
     if (hDC && hDC->device() && hDC->device()->devType() == QInternal::Image) {
         const QImage* image = static_cast<const QImage*>(hDC->device());
-        QPoint at(rc.left + 1, rc.top + 1);
+        QPoint at(1, 1);
         if (image->rect().contains(at))
             return 0xFF000000 | (image->pixel(at) & 0x00FFFFFF);
     }
@@ -71,15 +72,16 @@ DWORD CHeadUI::GetPenColor(DuiLib::HDC hDC) const {
 }
 
 void CHeadUI::PaintBkImage(DuiLib::HDC hDC) {
-    if (!hDC)
+    QWidget* widget = GetWidget();
+    if (!hDC || !widget)
         return;
-    RECT rc = GetPos();
-    QRectF box(rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top);
+    // Controls paint in their own widget's coordinates.
+    QRectF box(widget->rect());
     if (box.isEmpty())
         return;
-    QImage image;
-    std::wstring file = GetBkImage();
-    if (file.empty() || !image.load(QString::fromStdWString(file)))
+    std::wstring file = DuiLib::CPaintManagerUI::FindResourceFile(GetBkImage().c_str());
+    QPixmap image = file.empty() ? QPixmap() : DuiLib::CPaintManagerUI::GetImage(file);
+    if (image.isNull())
         return;
     hDC->save();
     hDC->setRenderHint(QPainter::Antialiasing, true);
@@ -87,9 +89,8 @@ void CHeadUI::PaintBkImage(DuiLib::HDC hDC) {
     QPainterPath circle;
     circle.addEllipse(box);
     hDC->setClipPath(circle);
-    hDC->drawImage(box, image);
-    DWORD argb = GetPenColor(hDC);
-    QPen pen(QColor::fromRgba(argb), m_nPenWidth);
+    hDC->drawPixmap(box, image, QRectF(image.rect()));
+    QPen pen(QColor::fromRgba(GetPenColor(hDC)), m_nPenWidth);
     hDC->setPen(pen);
     hDC->setBrush(Qt::NoBrush);
     hDC->drawEllipse(box);
