@@ -1,0 +1,302 @@
+// The main window against the demo server: page calls, the quit and account flows, settings
+// changes, instance forwarding and closing.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "app/shopdesk.h"
+#include "common/custommsg.h"
+#include "common/sysutils.h"
+#include "demopeer.h"
+#include "dialogs/modalwnds.h"
+#include "duilib/uimanager.h"
+#include "duilib/uitray.h"
+#include "mainframe/cmainframeui.h"
+#include "net/ccefcookie.h"
+#include "net/httpwork.h"
+#include "notify/cframehoverui.h"
+#include "notify/cframepopui.h"
+#include "notify/cframetipui.h"
+#include "platform/winuser.h"
+#include "support/testenv.h"
+
+namespace fs = std::filesystem;
+using DuiLib::CPaintManagerUI;
+
+namespace {
+
+DemoPeer* g_peer = nullptr;
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        g_peer = new DemoPeer();
+        ASSERT_TRUE(g_peer->Start(fs::temp_directory_path().string() + "/shopdesk-mainwnd-peer"));
+        for (const char* var : {"SHOPDESK_CONSOLE_HOST", "SHOPDESK_MERCHANT_HOST", "SHOPDESK_MOBILE_HOST"})
+            setenv(var, g_peer->BaseUrl().c_str(), 1);
+        ASSERT_TRUE(DuiLib::CCefBrowserUI::InitCef(nullptr, L"", L""));
+        CPaintManagerUI::SetResourceType(1);
+        CPaintManagerUI::SetResourcePath(AnsiToWide(SHOPDESK_RES_DIR "/Skin/WkeBrowser/").c_str());
+        DuiLib::CResourceManager::GetInstance()->LoadResource(L"res.xml");
+    }
+    static void TearDownTestSuite() {
+        DuiLib::CCefBrowserUI::Quit();
+        delete g_peer;
+    }
+
+    void SetUp() override {
+        cache = home.path() + "/cache/";
+        fs::create_directories(cache);
+        CConfigManage::GetInstance()->Init(AnsiToWide(cache));
+        settings = STRUCT_Config{0, 1, 1, 1, 1, 1, 1, 1};
+    }
+    void TearDown() override {
+        if (frame) {
+            platform::DestroyWindow(frame->GetHWND());
+            Pump(50);
+            delete frame;
+        }
+        platform::RunModalLoop(nullptr); // forget a quit the test caused
+    }
+
+    void Open(const std::wstring& uid = L"") {
+        frame = new CMainFrameUI();
+        frame->InitParams(AnsiToWide(cache), settings, uid);
+        ASSERT_TRUE(frame->Create(nullptr, L"QDX_IM", WS_OVERLAPPEDWINDOW, WS_EX_WINDOWEDGE));
+    }
+    // Pumps the window's messages; false when a quit message arrived.
+    static bool Pump(int ms = 100) { return platform::PumpMessages(ms); }
+    bool Call(const std::wstring& name, std::vector<std::wstring> args) { return frame->OnPageCall(name, args); }
+    void SignIn(const std::wstring& name = L"店长小王") {
+        Call(L"WindowsConfig", {L"u1001", name, AnsiToWide(g_peer->BaseUrl() + "/avatar/manager.png")});
+    }
+    std::wstring Avatar(const std::string& who) const { return AnsiToWide(g_peer->BaseUrl() + "/avatar/" + who + ".png"); }
+
+    ScopedTestHome home;
+    std::string cache;
+    STRUCT_Config settings{};
+    CMainFrameUI* frame = nullptr;
+};
+
+} // namespace
+
+TEST_F(MainWindowTest, SignInReportLightsTheTrayAndIdentifiesRequests) {
+    Open();
+    EXPECT_FALSE(frame->IsOnline());
+    EXPECT_EQ(frame->GetTrayTip(), L"塔铎工作台");
+    SignIn();
+    EXPECT_TRUE(frame->IsOnline());
+    EXPECT_EQ(frame->GetTrayTip(), L"塔铎工作台\r\n管家:店长小王");
+    EXPECT_EQ(DuiLib::CDuiTrayIcon::GetInstance()->GetTooltipText(), frame->GetTrayTip());
+    EXPECT_EQ(frame->GetUidA(), "u1001");
+    EXPECT_EQ(CHttpWork::GetInstance()->GetUid(), "u1001");
+
+    Call(L"WindowsInterface", {L"IsOta", L"1", L"4294967295"});
+    EXPECT_EQ(static_cast<unsigned>(frame->GetOtaId()), 4294967295u);
+    Call(L"WindowsInterface", {L"IsOta", L"0"}); // only the flag: the merchant id stays
+    EXPECT_EQ(static_cast<unsigned>(frame->GetOtaId()), 4294967295u);
+    Call(L"WindowsInterface", {L"IsOta", L"1", L"not a number"});
+    EXPECT_EQ(frame->GetOtaId(), 0);
+
+    Call(L"ChangeUser", {});
+    EXPECT_FALSE(frame->IsOnline());
+    EXPECT_EQ(frame->GetTrayTip(), L"塔铎工作台");
+    EXPECT_EQ(frame->GetUidA(), "");
+    EXPECT_EQ(frame->GetOtaId(), 0);
+}
+
+TEST_F(MainWindowTest, HandleMessageWaitsForTheAccountAndNeedsSixArguments) {
+    Open();
+    Call(L"HandleMessage", {L"c1", L"李雷", L"conversation", L"在吗", Avatar("c1"), L"0"});
+    Pump();
+    EXPECT_EQ(frame->GetHoverWnd()->GetMessageCount(), 0);
+
+    SignIn();
+    Call(L"HandleMessage", {L"c1", L"李雷", L"conversation", L"在吗", Avatar("c1")}); // five: dropped
+    Pump();
+    EXPECT_EQ(frame->GetHoverWnd()->GetMessageCount(), 0);
+
+    Call(L"HandleMessage", {L"c1", L"李雷", L"conversation", L"在吗", Avatar("c1"), L"0"});
+    Call(L"HandleMessage", {L"c1", L"李雷", L"conversation", L"还在吗", Avatar("c1"), L"0", L"m-2"});
+    Pump(300);
+    CMsgInfo info;
+    ASSERT_TRUE(frame->GetHoverWnd()->GetMessage(L"c1", info));
+    EXPECT_EQ(info.m_nCount, 2);
+    EXPECT_EQ(info.m_strText, L"还在吗");
+    EXPECT_FALSE(info.m_strAvatar.empty());
+    EXPECT_TRUE(DuiLib::CDuiTrayIcon::GetInstance()->IsTwinkling());
+    ASSERT_TRUE(frame->GetTipWnd());
+    EXPECT_TRUE(frame->GetTipWnd()->IsShown());
+
+    // Opening the conversation from the list removes its row; the last one stops the blinking.
+    platform::PostMessage(frame->GetHWND(), WM_OPEN_CONVERSATION, reinterpret_cast<WPARAM>(new std::wstring(L"c1")), 0);
+    Pump(200);
+    EXPECT_EQ(frame->GetHoverWnd()->GetMessageCount(), 0);
+    EXPECT_FALSE(DuiLib::CDuiTrayIcon::GetInstance()->IsTwinkling());
+}
+
+TEST_F(MainWindowTest, UsageEventsReachTheServerSigned) {
+    Open();
+    SignIn();
+    g_peer->Get("/demo/events/clear");
+    Call(L"WindowsInterface", {L"EventSendMsg", L"c9", L"您好 it's \"quoted\"", L"m9", L"0"});
+    Call(L"WindowsInterface", {L"EventSendMsg", L"c9", L"too few"}); // dropped
+    ASSERT_TRUE(g_peer->WaitForEvents(1, 5000));
+    Pump(300);
+    Json::Value events = g_peer->Events();
+    int sent = 0;
+    for (const Json::Value& e : events) {
+        if (e["basic"]["event_code"].asString() != "sales_tessaril_send_msg")
+            continue;
+        ++sent;
+        EXPECT_EQ(e["attr"]["content"].asString(), "您好 it's \"quoted\"");
+        EXPECT_EQ(e["attr"]["c_id"].asString(), "c9");
+        EXPECT_EQ(e["basic"]["uid"].asString(), "u1001");
+    }
+    EXPECT_EQ(sent, 1);
+}
+
+TEST_F(MainWindowTest, QuitAsksThePageOnlyWhileSignedIn) {
+    Open();
+    // A state answer nobody asked for does nothing.
+    Call(L"SendState", {L"stop", L""});
+    EXPECT_TRUE(Pump());
+    Call(L"ReLoginState", {L"fail"});
+    EXPECT_TRUE(Pump());
+
+    // Signed out, the tray's quit ends the run at once.
+    platform::PostMessage(frame->GetHWND(), WM_MENU_CLICK, reinterpret_cast<WPARAM>(new DuiLib::CDuiString(L"MENU_QUIT")), 0);
+    EXPECT_FALSE(Pump());
+    platform::RunModalLoop(nullptr);
+}
+
+TEST_F(MainWindowTest, SignedInQuitWaitsForThePageState) {
+    Open();
+    SignIn();
+    platform::PostMessage(frame->GetHWND(), WM_MENU_CLICK, reinterpret_cast<WPARAM>(new DuiLib::CDuiString(L"menu_quit")), 0);
+    EXPECT_TRUE(Pump());
+    EXPECT_EQ(frame->GetQuitState(), 1);
+    Call(L"SendState", {L"stop", L""});
+    EXPECT_FALSE(Pump());
+}
+
+TEST_F(MainWindowTest, ChangeStateDisablesUntilThePageConfirms) {
+    Open();
+    SignIn();
+    platform::PostMessage(frame->GetHWND(), WM_CHANGE_STATE, 1, 0);
+    EXPECT_TRUE(Pump());
+    EXPECT_EQ(frame->GetQuitState(), 2);
+    EXPECT_FALSE(platform::IsWindowEnabled(frame->GetHWND()));
+    EXPECT_TRUE(platform::IsWindowVisible(frame->GetWaitRing()->GetHWND()));
+    Call(L"QuitState", {L"0"}); // not confirmed: stays disabled
+    EXPECT_TRUE(Pump());
+    EXPECT_FALSE(platform::IsWindowEnabled(frame->GetHWND()));
+    Call(L"QuitState", {L"1"});
+    EXPECT_TRUE(platform::IsWindowEnabled(frame->GetHWND()));
+    EXPECT_FALSE(platform::IsWindowVisible(frame->GetWaitRing()->GetHWND()));
+    EXPECT_FALSE(Pump());
+}
+
+TEST_F(MainWindowTest, SettingsChangesAreSavedAndBroadcast) {
+    Open();
+    const std::string file = cache + "Config/Config.json";
+    platform::SendMessage(frame->GetHWND(), WM_CONFIG_CHANGE, 6, 0); // OrderSound off
+    EXPECT_EQ(frame->GetSettings().OrderSound, 0);
+    EXPECT_NE(ReadFileBytes(file).find("\"OrderSound\":0"), std::string::npos);
+
+    // The broadcast makes every main window reload: a value changed behind our back comes back.
+    STRUCT_Config edited = frame->GetSettings();
+    edited.NewcomerTip = 0;
+    CConfigManage::GetInstance()->SaveConfig(edited);
+    platform::SendMessage(frame->GetHWND(), WM_CONFIG_CHANGE, 2, 0);
+    Pump(200);
+    EXPECT_EQ(frame->GetSettings().NewcomerTip, 0);
+    EXPECT_EQ(frame->GetSettings().ConversationTip, 0);
+
+    // AutoStart goes through the autorun entry first.
+    platform::SendMessage(frame->GetHWND(), WM_CONFIG_CHANGE, 0, 1);
+    EXPECT_EQ(frame->GetSettings().AutoStart, 1);
+    EXPECT_TRUE(IsAutoRun());
+    platform::SendMessage(frame->GetHWND(), WM_CONFIG_CHANGE, 9, 1); // unknown index: nothing
+    EXPECT_EQ(frame->GetSettings().AutoStart, 1);
+}
+
+TEST_F(MainWindowTest, FailedAutorunSwitchLeavesSettingsAlone) {
+    // An autostart folder that cannot be created makes the switch fail.
+    WriteFileBytes(home.configHome() + "/autostart", "a file in the way");
+    Open();
+    std::string before = ReadFileBytes(cache + "Config/Config.json");
+    platform::SendMessage(frame->GetHWND(), WM_CONFIG_CHANGE, 0, 1);
+    EXPECT_EQ(frame->GetSettings().AutoStart, 0);
+    EXPECT_EQ(ReadFileBytes(cache + "Config/Config.json"), before);
+}
+
+TEST_F(MainWindowTest, ForwardedUidLoadsItsConsolePage) {
+    Open();
+    frame->ShowWindow(true, false);
+    std::wstring uid = L"9527&next=/x y";
+    // Another instance finds us by title and sends the packet.
+    platform::EnumWindows(ForwardUidProc, reinterpret_cast<LPARAM>(&uid));
+    Pump(300);
+    std::wstring loaded = frame->GetBrowser()->GetURL();
+    EXPECT_EQ(loaded, AnsiToWide(g_peer->BaseUrl()) + L"/admin/index.php?uid=9527%26next%3D%2Fx%20y") << loaded;
+
+    // A packet of the wrong size is ignored.
+    std::vector<uint16_t> small(8, 'x');
+    COPYDATASTRUCT cds{0, 16, small.data()};
+    platform::SendMessage(frame->GetHWND(), WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds));
+    Pump(100);
+    EXPECT_EQ(frame->GetBrowser()->GetURL(), loaded);
+}
+
+TEST(ForwardPacket, HoldsAtMost127UnitsAndATerminator) {
+    std::vector<uint16_t> p = MakeForwardPacket(std::wstring(300, L'9'));
+    ASSERT_EQ(p.size(), 128u);
+    EXPECT_EQ(p[126], '9');
+    EXPECT_EQ(p[127], 0);
+    p = MakeForwardPacket(L"a😀");
+    EXPECT_EQ(p[0], 'a');
+    EXPECT_EQ(p[1], 0xD83D);
+    EXPECT_EQ(p[2], 0xDE00);
+    EXPECT_EQ(p[3], 0);
+}
+
+TEST_F(MainWindowTest, ClosingHidesOrMinimisesButNeverQuits) {
+    Open();
+    frame->ShowWindow(true, true);
+    Pump();
+    platform::SendMessage(frame->GetHWND(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_TRUE(Pump());
+    EXPECT_TRUE(platform::IsWindow(frame->GetHWND()));
+    // Offscreen there is no tray host: the window must stay reachable, so it is minimised.
+    if (DuiLib::CDuiTrayIcon::IsTrayAvailable())
+        EXPECT_FALSE(platform::IsWindowVisible(frame->GetHWND()));
+    else
+        EXPECT_TRUE(platform::IsIconic(frame->GetHWND()));
+    platform::SendMessage(frame->GetHWND(), WM_CLOSE, 0, 0);
+    EXPECT_TRUE(Pump());
+    EXPECT_TRUE(platform::IsWindow(frame->GetHWND()));
+}
+
+TEST(CookieText, EntriesJoinWithOneSpaceAndSkipMissingText) {
+    DuiLib::CefRefPtr<CCefCookie> visitor(new CCefCookie());
+    bool del = false;
+    auto cookie = [](const wchar_t* n, const wchar_t* v) {
+        DuiLib::CefCookie c;
+        c.has_name = n != nullptr;
+        c.has_value = v != nullptr;
+        c.name_text = n ? n : L"";
+        c.value_text = v ? v : L"";
+        return c;
+    };
+    for (int round = 0; round < 2; ++round) {
+        visitor->Clear();
+        EXPECT_TRUE(visitor->Visit(cookie(L"a", L"1"), 0, 4, del));
+        EXPECT_TRUE(visitor->Visit(cookie(nullptr, L"x"), 1, 4, del));
+        EXPECT_TRUE(visitor->Visit(cookie(L"b", L"2"), 2, 4, del));
+        EXPECT_TRUE(visitor->Visit(cookie(L"c", L"会话"), 3, 4, del));
+        EXPECT_EQ(visitor->Get(), "a=1; b=2; c=会话;");
+    }
+    EXPECT_FALSE(del);
+}
