@@ -152,11 +152,12 @@ bool Lookup(HWND hwnd, WindowEntry& out) {
     return true;
 }
 
-LRESULT Deliver(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+// Posted messages and timers end modal loops whose condition they made true.
+void DeliverQueued(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     WindowEntry e;
-    if (!Lookup(hwnd, e) || !e.target)
-        return 0;
-    return e.target->OnWindowMessage(hwnd, msg, wParam, lParam);
+    if (Lookup(hwnd, e) && e.target)
+        e.target->OnWindowMessage(hwnd, msg, wParam, lParam);
+    CheckModalLoops();
 }
 
 void RunCall(const std::shared_ptr<SentCall>& call) {
@@ -180,11 +181,12 @@ void RunCall(const std::shared_ptr<SentCall>& call) {
 bool Receiver::event(QEvent* e) {
     if (e->type() == kPostedEvent) {
         auto* pe = static_cast<PostedEvent*>(e);
-        Deliver(pe->hwnd, pe->msg, pe->wParam, pe->lParam);
+        DeliverQueued(pe->hwnd, pe->msg, pe->wParam, pe->lParam);
         return true;
     }
     if (e->type() == kDrainEvent) {
         detail::DrainSentCalls();
+        CheckModalLoops();
         return true;
     }
     return QObject::event(e);
@@ -469,7 +471,7 @@ UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapseMs, void*) {
         QTimer*& t = r->timers[id];
         if (!t) {
             t = new QTimer(r);
-            QObject::connect(t, &QTimer::timeout, r, [hwnd, id] { Deliver(hwnd, WM_TIMER, id, 0); });
+            QObject::connect(t, &QTimer::timeout, r, [hwnd, id] { DeliverQueued(hwnd, WM_TIMER, id, 0); });
         }
         t->start(static_cast<int>(elapseMs ? elapseMs : 1));
     };
