@@ -30,8 +30,15 @@ public:
         return QSize(std::min<long>(static_cast<long>(m.width()) + e.width(), QWIDGETSIZE_MAX),
                      std::min<long>(static_cast<long>(m.height()) + e.height(), QWIDGETSIZE_MAX));
     }
+    // Top-left inside the cell, as large as the widget may be: a control narrower or shorter
+    // than its cell sits at the cell's start.
     void setGeometry(const QRect& r) override {
-        QWidgetItem::setGeometry(r.adjusted(m_pad.left, m_pad.top, -m_pad.right, -m_pad.bottom));
+        QRect inner = r.adjusted(m_pad.left, m_pad.top, -m_pad.right, -m_pad.bottom);
+        QWidget* w = widget();
+        if (!w || isEmpty())
+            return;
+        QSize s = inner.size().boundedTo(w->maximumSize()).expandedTo(w->minimumSize());
+        w->setGeometry(QRect(inner.topLeft(), s));
     }
 
 private:
