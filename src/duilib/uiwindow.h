@@ -46,7 +46,8 @@ public:
     // Called after the window is destroyed; the object may delete itself here.
     virtual void OnFinalMessage(HWND hWnd) {}
 
-    DuiHostWidget* GetHostWidget() const { return m_pHost; }
+    // The Qt top-level widget behind the window (none before Create and after destruction).
+    QWidget* GetHostWidget() const;
 
     // platform::IWindowMessageTarget
     LRESULT OnWindowMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
