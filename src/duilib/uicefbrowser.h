@@ -140,7 +140,7 @@ typedef std::function<bool(const std::wstring& name, const std::vector<std::wstr
 
 class CCefBrowserUI : public CControlUI {
 public:
-    CCefBrowserUI(HWND hParent, CefJsCallback callback, ISetHandleSolt* slots, LPCTSTR url);
+    CCefBrowserUI(HWND hParent, CefJsCallback callback, ISetHandleSolt* pSlots, LPCTSTR url);
     ~CCefBrowserUI() override;
 
     CDuiString GetClass() const override { return L"CefBrowserUI"; }
