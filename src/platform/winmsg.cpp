@@ -234,6 +234,23 @@ QScreen* ScreenOf(QWidget* w) {
 
 std::atomic<bool> g_busWanted{false};
 
+// WM_ACTIVATEAPP to every top-level window when the program as a whole gains or loses the
+// user's focus.
+void HookActivation() {
+    auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+    if (!app || app->thread() != QThread::currentThread())
+        return;
+    QObject::connect(app, &QGuiApplication::applicationStateChanged, app, [](Qt::ApplicationState state) {
+        static int last = -1;
+        int active = state == Qt::ApplicationActive ? 1 : 0;
+        if (active == last)
+            return;
+        last = active;
+        for (auto& w : detail::LocalTopLevelWindows())
+            PostMessage(w.first, WM_ACTIVATEAPP, static_cast<WPARAM>(active), 0);
+    });
+}
+
 } // namespace
 
 namespace detail {
@@ -296,8 +313,10 @@ HWND RegisterWindowHandle(void* widget, IWindowMessageTarget* target, bool topLe
         if (widget)
             g_byWidget[widget] = e.hwnd;
     }
-    if (topLevel && !g_busWanted.exchange(true))
+    if (topLevel && !g_busWanted.exchange(true)) {
         detail::BusEnsureStarted();
+        HookActivation();
+    }
     return e.hwnd;
 }
 
