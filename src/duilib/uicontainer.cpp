@@ -273,8 +273,12 @@ LPVOID CTabLayoutUI::GetInterface(LPCTSTR pstrName) {
 }
 
 void CTabLayoutUI::SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) {
-    if (pstrName && wcscmp(pstrName, L"selectedid") == 0)
-        SelectItem(static_cast<int>(wcstol(pstrValue, nullptr, 10)));
+    if (pstrName && wcscmp(pstrName, L"selectedid") == 0) {
+        // Skins name the page before its children are read: kept until that page exists.
+        int i = static_cast<int>(wcstol(pstrValue, nullptr, 10));
+        if (!SelectItem(i))
+            m_iPendingSel = i;
+    }
     else
         CContainerUI::SetAttribute(pstrName, pstrValue);
 }
@@ -295,6 +299,10 @@ bool CTabLayoutUI::AddAt(CControlUI* pControl, int iIndex) {
         m_iCurSel = 0;
     else if (iIndex <= m_iCurSel)
         ++m_iCurSel;
+    if (m_iPendingSel >= 0 && m_iPendingSel < GetCount()) {
+        m_iCurSel = m_iPendingSel;
+        m_iPendingSel = -1;
+    }
     ApplySelection();
     return true;
 }

@@ -62,11 +62,6 @@ RECT ParseRect(LPCTSTR value) {
 
 bool ParseBool(LPCTSTR value) { return value && (wcscmp(value, L"true") == 0 || wcscmp(value, L"1") == 0); }
 
-static SIZE ParseSize(LPCTSTR value) {
-    RECT rc = ParseRect(value);
-    return SIZE{rc.left, rc.top};
-}
-
 // ---------------------------------------------------------------------------------------------
 // DuiWidget
 

@@ -335,6 +335,7 @@ public:
 private:
     void ApplySelection();
     int m_iCurSel = -1;
+    int m_iPendingSel = -1;
 };
 
 class CListUI;

@@ -316,3 +316,99 @@ TEST(Window, TrayIconWithoutATrayHostKeepsItsState) {
     tray.DeleteTrayIcon();
     EXPECT_FALSE(tray.IsCreated());
 }
+
+TEST(Window, PlacementFollowsOwnerScreenAndExplicitMoves) {
+    Shown owner(kControls);
+    platform::SetWindowPos(owner.w.GetHWND(), nullptr, 100, 50, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT o;
+    ASSERT_TRUE(platform::GetWindowRect(owner.w.GetHWND(), &o));
+    EXPECT_EQ(o.left, 100);
+    EXPECT_EQ(o.top, 50);
+    EXPECT_EQ(o.right - o.left, 400);
+
+    CDialog dlg;
+    ASSERT_NE(dlg.Create(owner.w.GetHWND(), L"", WS_POPUP, WS_EX_TOOLWINDOW), nullptr);
+    dlg.CenterWindow();
+    RECT d;
+    platform::GetWindowRect(dlg.GetHWND(), &d);
+    EXPECT_NEAR((d.left + d.right) / 2, (o.left + o.right) / 2, 1) << "centred over its visible owner";
+    EXPECT_NEAR((d.top + d.bottom) / 2, (o.top + o.bottom) / 2, 1);
+
+    dlg.ResizeClient(258, 136);
+    RECT c;
+    platform::GetClientRect(dlg.GetHWND(), &c);
+    EXPECT_EQ(c.right, 258);
+    EXPECT_EQ(c.bottom, 136);
+
+    MONITORINFO mi{sizeof(mi), {}, {}, 0};
+    HMONITOR mon = platform::MonitorFromWindow(dlg.GetHWND(), MONITOR_DEFAULTTONEAREST);
+    ASSERT_NE(mon, nullptr);
+    ASSERT_TRUE(platform::GetMonitorInfo(mon, &mi));
+    EXPECT_GT(mi.rcWork.right - mi.rcWork.left, 0);
+    EXPECT_GE(mi.rcWork.left, mi.rcMonitor.left);
+    EXPECT_LE(mi.rcWork.bottom, mi.rcMonitor.bottom);
+    EXPECT_FALSE(platform::GetMonitorInfo(nullptr, &mi));
+    EXPECT_GE(platform::GetDeviceCaps(dlg.GetHWND(), LOGPIXELSX), 72);
+    EXPECT_EQ(platform::GetDeviceCaps(dlg.GetHWND(), 12345), 0);
+
+    // Without a visible owner: on the work area.
+    CDialog alone;
+    ASSERT_NE(alone.Create(nullptr, L"", WS_POPUP, 0), nullptr);
+    alone.CenterWindow();
+    RECT a;
+    platform::GetWindowRect(alone.GetHWND(), &a);
+    EXPECT_NEAR((a.left + a.right) / 2, (mi.rcWork.left + mi.rcWork.right) / 2, 1);
+    FLASHWINFO fi{sizeof(fi), alone.GetHWND(), FLASHW_TRAY | FLASHW_TIMERNOFG, 5, 0};
+    platform::FlashWindowEx(&fi);
+    FLASHWINFO gone{sizeof(gone), reinterpret_cast<HWND>(0x77), FLASHW_TRAY, 5, 0};
+    EXPECT_FALSE(platform::FlashWindowEx(&gone));
+}
+
+TEST(Window, ShowAndHideAreReportedAndNativeChildWindowsLiveInside) {
+    CDialog w;
+    ASSERT_NE(w.Create(nullptr, L"", WS_POPUP, 0), nullptr);
+    w.ShowWindow(true, false);
+    w.ShowWindow(false);
+    ASSERT_EQ(w.CountMsg(WM_SHOWWINDOW), 2u);
+    EXPECT_EQ(w.messages[w.messages.size() - 1].w, static_cast<WPARAM>(FALSE));
+
+    HWND child = platform::CreateChildWindow(w.GetHWND(), 40, 40, 120, 90, true);
+    ASSERT_NE(child, nullptr);
+    EXPECT_TRUE(platform::IsWindow(child));
+    EXPECT_NE(platform::GetNativeWindowId(child), 0u);
+    bool listed = false;
+    platform::EnumWindows([&](HWND h) {
+        listed |= h == child;
+        return true;
+    });
+    EXPECT_FALSE(listed) << "child windows are not top-level";
+    EXPECT_TRUE(platform::SetWindowPos(child, nullptr, 10, 12, 50, 60, SWP_NOZORDER | SWP_NOACTIVATE));
+    RECT rc;
+    platform::GetClientRect(child, &rc);
+    EXPECT_EQ(rc.right, 50);
+    EXPECT_TRUE(platform::DestroyWindow(child));
+    EXPECT_FALSE(platform::IsWindow(child));
+    EXPECT_EQ(platform::CreateChildWindow(reinterpret_cast<HWND>(0x99), 0, 0, 1, 1, true), nullptr);
+}
+
+TEST(Window, TabLayoutShowsOneChildAndAsyncNotificationsSkipDeletedSenders) {
+    Shown s(LR"(<Window size="200,200"><TabLayout name="tabs" selectedid="1">
+        <Label name="p0"/><Label name="p1"/><Label name="p2"/></TabLayout></Window>)");
+    auto* tabs = s.w.Find<CTabLayoutUI>(L"tabs");
+    ASSERT_NE(tabs, nullptr);
+    EXPECT_EQ(tabs->GetCurSel(), 1);
+    EXPECT_TRUE(s.w.Find(L"p0")->GetWidget()->isHidden());
+    EXPECT_FALSE(s.w.Find(L"p1")->GetWidget()->isHidden());
+    EXPECT_TRUE(tabs->SelectItem(2));
+    EXPECT_TRUE(s.w.Find(L"p1")->GetWidget()->isHidden());
+    EXPECT_FALSE(s.w.Find(L"p2")->GetWidget()->isHidden());
+    EXPECT_FALSE(tabs->SelectItem(3));
+
+    CControlUI* p0 = s.w.Find(L"p0");
+    s.w.GetPaintManager().SendNotify(p0, L"custom", 0, 0, true);
+    s.w.GetPaintManager().SendNotify(s.w.Find(L"p2"), L"custom", 0, 0, true);
+    tabs->Remove(p0);
+    s.w.notes.clear();
+    platform::PumpMessages(30);
+    EXPECT_EQ(s.w.notes, std::vector<std::wstring>{L"custom:p2"});
+}
