@@ -137,7 +137,7 @@ CControlUI::CControlUI() {
 }
 
 CControlUI::~CControlUI() {
-    if (m_pManager)
+    if (ManagerAlive())
         m_pManager->ReapObjects(this);
     if (DuiWidget* w = m_pWidget.data()) {
         w->Detach();
@@ -294,6 +294,7 @@ void CControlUI::Invalidate() {
 
 void CControlUI::SetManager(CPaintManagerUI* pManager, CControlUI* pParent, bool bInit) {
     m_pManager = pManager;
+    m_managerAlive = pManager ? pManager->AliveToken() : std::weak_ptr<bool>();
     m_pParent = pParent;
     if (bInit && pManager)
         DoInit();
@@ -619,7 +620,7 @@ bool CButtonUI::Activate() {
 // COptionUI / CCheckBoxUI
 
 COptionUI::~COptionUI() {
-    if (m_pManager && !m_sGroupName.empty())
+    if (ManagerAlive() && !m_sGroupName.empty())
         m_pManager->RemoveOptionGroup(m_sGroupName.c_str(), this);
 }
 

@@ -252,3 +252,16 @@ TEST(Skin, ControlStateSettersWork) {
     w.ShowWindow(true, false);
     platform::PumpMessages(20);
 }
+
+TEST(Skin, ARowOutlivingItsWindowCanStillBeDeleted) {
+    CControlUI* row = nullptr;
+    {
+        CTestWnd w(LR"(<Window><List name="list"/></Window>)");
+        ASSERT_NE(w.Create(nullptr, L"t", WS_POPUP, 0), nullptr);
+        CDialogBuilder builder;
+        row = builder.Create(LR"(<ListContainerElement><Option name="o" group="g"/></ListContainerElement>)", nullptr,
+                             nullptr, &w.GetPaintManager());
+        ASSERT_NE(row, nullptr);
+    }
+    delete row;
+}
