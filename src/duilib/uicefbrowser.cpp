@@ -223,7 +223,6 @@ void CCefBrowserUI::Quit() {
 // ---------------------------------------------------------------------------------------------
 // Control
 
-// (No parameter may be called "slots": Qt defines that word away.)
 CCefBrowserUI::CCefBrowserUI(HWND hParent, CefJsCallback callback, ISetHandleSolt* pSlots, LPCTSTR url)
     : m_hParent(hParent), m_callback(std::move(callback)), m_pSlots(pSlots), m_startUrl(url ? url : L"") {
     auto* lay = new QVBoxLayout(m_pWidget);
@@ -238,6 +237,10 @@ CCefBrowserUI::~CCefBrowserUI() {
     if (m_pBridge)
         static_cast<CefBridge*>(m_pBridge)->m_owner = nullptr;
     if (m_pView) {
+        // The view outlives this object until its deferred deletion: nothing of it may call
+        // back into us meanwhile.
+        QObject::disconnect(m_pView->page(), nullptr, m_pView, nullptr);
+        m_pView->page()->triggerAction(QWebEnginePage::Stop);
         // The page may be inside one of its own callbacks right now.
         m_pView->setParent(nullptr);
         m_pView->hide();
@@ -388,6 +391,7 @@ void CCefBrowserUI::CloseCefWindow() {
     if (m_pBridge)
         static_cast<CefBridge*>(m_pBridge)->m_owner = nullptr;
     if (m_pView) {
+        QObject::disconnect(m_pView->page(), nullptr, m_pView, nullptr);
         m_pView->page()->triggerAction(QWebEnginePage::Stop);
         m_pView->hide();
         m_pView->deleteLater();

@@ -30,8 +30,15 @@ public:
         return QSize(std::min<long>(static_cast<long>(m.width()) + e.width(), QWIDGETSIZE_MAX),
                      std::min<long>(static_cast<long>(m.height()) + e.height(), QWIDGETSIZE_MAX));
     }
+    // Top-left inside the cell, as large as the widget may be: a control narrower or shorter
+    // than its cell sits at the cell's start.
     void setGeometry(const QRect& r) override {
-        QWidgetItem::setGeometry(r.adjusted(m_pad.left, m_pad.top, -m_pad.right, -m_pad.bottom));
+        QRect inner = r.adjusted(m_pad.left, m_pad.top, -m_pad.right, -m_pad.bottom);
+        QWidget* w = widget();
+        if (!w || isEmpty())
+            return;
+        QSize s = inner.size().boundedTo(w->maximumSize()).expandedTo(w->minimumSize());
+        w->setGeometry(QRect(inner.topLeft(), s));
     }
 
 private:
@@ -266,8 +273,12 @@ LPVOID CTabLayoutUI::GetInterface(LPCTSTR pstrName) {
 }
 
 void CTabLayoutUI::SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) {
-    if (pstrName && wcscmp(pstrName, L"selectedid") == 0)
-        SelectItem(static_cast<int>(wcstol(pstrValue, nullptr, 10)));
+    if (pstrName && wcscmp(pstrName, L"selectedid") == 0) {
+        // Skins name the page before its children are read: kept until that page exists.
+        int i = static_cast<int>(wcstol(pstrValue, nullptr, 10));
+        if (!SelectItem(i))
+            m_iPendingSel = i;
+    }
     else
         CContainerUI::SetAttribute(pstrName, pstrValue);
 }
@@ -288,6 +299,10 @@ bool CTabLayoutUI::AddAt(CControlUI* pControl, int iIndex) {
         m_iCurSel = 0;
     else if (iIndex <= m_iCurSel)
         ++m_iCurSel;
+    if (m_iPendingSel >= 0 && m_iPendingSel < GetCount()) {
+        m_iCurSel = m_iPendingSel;
+        m_iPendingSel = -1;
+    }
     ApplySelection();
     return true;
 }

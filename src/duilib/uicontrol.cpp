@@ -62,11 +62,6 @@ RECT ParseRect(LPCTSTR value) {
 
 bool ParseBool(LPCTSTR value) { return value && (wcscmp(value, L"true") == 0 || wcscmp(value, L"1") == 0); }
 
-static SIZE ParseSize(LPCTSTR value) {
-    RECT rc = ParseRect(value);
-    return SIZE{rc.left, rc.top};
-}
-
 // ---------------------------------------------------------------------------------------------
 // DuiWidget
 
@@ -142,7 +137,7 @@ CControlUI::CControlUI() {
 }
 
 CControlUI::~CControlUI() {
-    if (m_pManager)
+    if (ManagerAlive())
         m_pManager->ReapObjects(this);
     if (DuiWidget* w = m_pWidget.data()) {
         w->Detach();
@@ -299,6 +294,7 @@ void CControlUI::Invalidate() {
 
 void CControlUI::SetManager(CPaintManagerUI* pManager, CControlUI* pParent, bool bInit) {
     m_pManager = pManager;
+    m_managerAlive = pManager ? pManager->AliveToken() : std::weak_ptr<bool>();
     m_pParent = pParent;
     if (bInit && pManager)
         DoInit();
@@ -624,7 +620,7 @@ bool CButtonUI::Activate() {
 // COptionUI / CCheckBoxUI
 
 COptionUI::~COptionUI() {
-    if (m_pManager && !m_sGroupName.empty())
+    if (ManagerAlive() && !m_sGroupName.empty())
         m_pManager->RemoveOptionGroup(m_sGroupName.c_str(), this);
 }
 

@@ -144,6 +144,9 @@ protected:
     DWORD m_dwBorderColor = 0;
     int m_nBorderSize = 0;
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+    // A control deleted after its window's manager (a row never placed) must not reach it.
+    std::weak_ptr<bool> m_managerAlive;
+    bool ManagerAlive() const { return m_pManager && !m_managerAlive.expired(); }
 };
 
 class CLabelUI : public CControlUI {
@@ -335,6 +338,7 @@ public:
 private:
     void ApplySelection();
     int m_iCurSel = -1;
+    int m_iPendingSel = -1;
 };
 
 class CListUI;

@@ -22,6 +22,8 @@ public:
     CPaintManagerUI& operator=(const CPaintManagerUI&) = delete;
 
     void Init(HWND hWnd, QWidget* host);
+    // Expires when this manager is destroyed.
+    std::weak_ptr<bool> AliveToken() const { return m_alive; }
     HWND GetPaintWindow() const { return m_hWndPaint; }
     QWidget* GetHostWidget() const { return m_pHost; }
 

@@ -188,11 +188,13 @@ void CDuiTrayIcon::WatchCursor() {
         m_bCursorInside = false;
         return;
     }
+    // Like the desktop's own notification: only when the cursor moved onto or over the icon.
     QPoint p = QCursor::pos();
     bool inside = p.x() >= rc.left && p.x() < rc.right && p.y() >= rc.top && p.y() < rc.bottom;
-    if (inside)
+    if (inside && (!m_bCursorInside || p != QPoint(m_ptLast.x, m_ptLast.y)))
         Notify(WM_MOUSEMOVE);
     m_bCursorInside = inside;
+    m_ptLast = POINT{p.x(), p.y()};
 }
 
 } // namespace DuiLib

@@ -53,6 +53,7 @@ private:
     bool m_bTwinkling = false;
     bool m_bFrameOn = true;
     bool m_bCursorInside = false;
+    POINT m_ptLast{0, 0};
 };
 
 } // namespace DuiLib

@@ -111,6 +111,8 @@ void DuiHostWidget::keyPressEvent(QKeyEvent* e) {
 
 CWindowWnd::CWindowWnd() = default;
 
+QWidget* CWindowWnd::GetHostWidget() const { return m_pHost; }
+
 CWindowWnd::~CWindowWnd() { ReleaseWindow(); }
 
 HWND CWindowWnd::Create(HWND hwndParent, LPCTSTR pstrName, DWORD dwStyle, DWORD dwExStyle, int x, int y, int cx, int cy,

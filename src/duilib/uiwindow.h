@@ -24,6 +24,9 @@ public:
     // the taskbar, WS_EX_TOPMOST above other windows. Returns none on failure (no application).
     HWND Create(HWND hwndParent, LPCTSTR pstrName, DWORD dwStyle, DWORD dwExStyle, int x = CW_USEDEFAULT,
                 int y = CW_USEDEFAULT, int cx = CW_USEDEFAULT, int cy = CW_USEDEFAULT, void* hMenu = nullptr);
+    HWND Create(HWND hwndParent, LPCTSTR pstrName, DWORD dwStyle, DWORD dwExStyle, const RECT rc, void* hMenu = nullptr) {
+        return Create(hwndParent, pstrName, dwStyle, dwExStyle, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, hMenu);
+    }
     // Shows (taking focus when asked) or hides.
     void ShowWindow(bool bShow = true, bool bTakeFocus = true);
     // Shows the window and runs a nested loop until it is destroyed (returns the code given to
@@ -46,7 +49,8 @@ public:
     // Called after the window is destroyed; the object may delete itself here.
     virtual void OnFinalMessage(HWND hWnd) {}
 
-    DuiHostWidget* GetHostWidget() const { return m_pHost; }
+    // The Qt top-level widget behind the window (none before Create and after destruction).
+    QWidget* GetHostWidget() const;
 
     // platform::IWindowMessageTarget
     LRESULT OnWindowMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) override;

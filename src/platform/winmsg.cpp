@@ -152,11 +152,12 @@ bool Lookup(HWND hwnd, WindowEntry& out) {
     return true;
 }
 
-LRESULT Deliver(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+// Posted messages and timers end modal loops whose condition they made true.
+void DeliverQueued(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     WindowEntry e;
-    if (!Lookup(hwnd, e) || !e.target)
-        return 0;
-    return e.target->OnWindowMessage(hwnd, msg, wParam, lParam);
+    if (Lookup(hwnd, e) && e.target)
+        e.target->OnWindowMessage(hwnd, msg, wParam, lParam);
+    CheckModalLoops();
 }
 
 void RunCall(const std::shared_ptr<SentCall>& call) {
@@ -180,11 +181,12 @@ void RunCall(const std::shared_ptr<SentCall>& call) {
 bool Receiver::event(QEvent* e) {
     if (e->type() == kPostedEvent) {
         auto* pe = static_cast<PostedEvent*>(e);
-        Deliver(pe->hwnd, pe->msg, pe->wParam, pe->lParam);
+        DeliverQueued(pe->hwnd, pe->msg, pe->wParam, pe->lParam);
         return true;
     }
     if (e->type() == kDrainEvent) {
         detail::DrainSentCalls();
+        CheckModalLoops();
         return true;
     }
     return QObject::event(e);
@@ -231,6 +233,23 @@ QScreen* ScreenOf(QWidget* w) {
 }
 
 std::atomic<bool> g_busWanted{false};
+
+// WM_ACTIVATEAPP to every top-level window when the program as a whole gains or loses the
+// user's focus.
+void HookActivation() {
+    auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+    if (!app || app->thread() != QThread::currentThread())
+        return;
+    QObject::connect(app, &QGuiApplication::applicationStateChanged, app, [](Qt::ApplicationState state) {
+        static int last = -1;
+        int active = state == Qt::ApplicationActive ? 1 : 0;
+        if (active == last)
+            return;
+        last = active;
+        for (auto& w : detail::LocalTopLevelWindows())
+            PostMessage(w.first, WM_ACTIVATEAPP, static_cast<WPARAM>(active), 0);
+    });
+}
 
 } // namespace
 
@@ -294,8 +313,10 @@ HWND RegisterWindowHandle(void* widget, IWindowMessageTarget* target, bool topLe
         if (widget)
             g_byWidget[widget] = e.hwnd;
     }
-    if (topLevel && !g_busWanted.exchange(true))
+    if (topLevel && !g_busWanted.exchange(true)) {
         detail::BusEnsureStarted();
+        HookActivation();
+    }
     return e.hwnd;
 }
 
@@ -469,7 +490,7 @@ UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapseMs, void*) {
         QTimer*& t = r->timers[id];
         if (!t) {
             t = new QTimer(r);
-            QObject::connect(t, &QTimer::timeout, r, [hwnd, id] { Deliver(hwnd, WM_TIMER, id, 0); });
+            QObject::connect(t, &QTimer::timeout, r, [hwnd, id] { DeliverQueued(hwnd, WM_TIMER, id, 0); });
         }
         t->start(static_cast<int>(elapseMs ? elapseMs : 1));
     };

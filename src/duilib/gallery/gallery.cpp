@@ -127,8 +127,12 @@ public:
             bHandled = TRUE;
             return 0;
         }
-        if (uMsg == UIMSG_TRAYICON && lParam == WM_LBUTTONDOWN) {
-            ShowWindow(true, true);
+        if (uMsg == UIMSG_TRAYICON) {
+            if (lParam == WM_LBUTTONDOWN)
+                ShowWindow(true, true);
+            SetStatus(lParam == WM_MOUSEMOVE ? L"状态：托盘 鼠标经过 (0x200)"
+                      : lParam == WM_RBUTTONUP ? L"状态：托盘 右键 (0x205)"
+                                               : L"状态：托盘 左键 (0x201)");
             bHandled = TRUE;
             return 0;
         }
