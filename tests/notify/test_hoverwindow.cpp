@@ -237,3 +237,22 @@ TEST_F(HoverTest, ClearedStoreShowsNothing) {
     EXPECT_TRUE(Visible());
     EXPECT_EQ(list->GetCount(), 1);
 }
+
+TEST_F(HoverTest, StoreOutlivesItsWindowBeingDestroyed) {
+    // Something outside the program may destroy the native window; the records are still fed
+    // afterwards and the object is still deleted by its owner.
+    Add(2);
+    hover->ShowHover();
+    HWND h = hover->GetHWND();
+    platform::DestroyWindow(h);
+    ASSERT_TRUE(WaitFor([&] { return !platform::IsWindow(h); }));
+    list = nullptr;
+    hover->AddMessage(L"c3", L"n", L"", L"t");
+    hover->SetUnreadMessage(L"c1", L"n", 5, L"", L"t");
+    hover->RemoveMessage(L"c2");
+    hover->ShowHover();
+    EXPECT_EQ(hover->GetMessageIds(), (std::vector<std::wstring>{L"c1", L"c3"}));
+    hover->ClearMessages();
+    hover->RemoveMessage(L"c1");
+    ASSERT_TRUE(WaitFor([&] { return main->Count(WM_HOVER_EMPTY) == 1; }));
+}
