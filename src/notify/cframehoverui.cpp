@@ -23,11 +23,31 @@ CFrameHoverUI::CFrameHoverUI() = default;
 
 CFrameHoverUI::~CFrameHoverUI() {
     ClearMessages();
-    // Row tags own heap copies of the ids.
-    if (m_pList)
-        for (int i = 0; i < m_pList->GetCount(); ++i)
-            if (CControlUI* row = m_pList->GetItemAt(i))
-                delete reinterpret_cast<std::wstring*>(row->GetTag());
+    FreeRowTags();
+}
+
+void CFrameHoverUI::OnReleaseWindow() {
+    FreeRowTags();
+    m_pManagerName = nullptr;
+    m_pHeadImage = nullptr;
+    m_pViewAll = nullptr;
+    m_pList = nullptr;
+    m_bShow = 0;
+    CSmallWindowUI::OnReleaseWindow();
+}
+
+// Row tags own heap copies of the ids.
+void CFrameHoverUI::FreeRowTags() {
+    std::lock_guard<std::recursive_mutex> lock(m_csMsg);
+    if (!m_pList)
+        return;
+    for (int i = 0; i < m_pList->GetCount(); ++i) {
+        CControlUI* row = m_pList->GetItemAt(i);
+        if (!row)
+            break;
+        delete reinterpret_cast<std::wstring*>(row->GetTag());
+        row->SetTag(0);
+    }
 }
 
 void CFrameHoverUI::InitWindow() {
@@ -184,16 +204,9 @@ void CFrameHoverUI::RefreshList() {
 
 void CFrameHoverUI::RebuildList() {
     std::lock_guard<std::recursive_mutex> lock(m_csMsg);
-    if (m_pList) {
-        for (int i = 0; i < m_pList->GetCount(); ++i) {
-            CControlUI* row = m_pList->GetItemAt(i);
-            if (!row)
-                break;
-            delete reinterpret_cast<std::wstring*>(row->GetTag());
-            row->SetTag(0);
-        }
+    FreeRowTags();
+    if (m_pList)
         m_pList->RemoveAll();
-    }
     SIZE size = HoverClientSize(m_vecMsg.size());
     m_rcSize = RECT{0, 0, size.cx, size.cy};
     if (m_vecMsg.empty() || !m_pList)

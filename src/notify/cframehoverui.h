@@ -66,7 +66,14 @@ public:
     bool IsShowing() const { return m_bShow != 0; }
     const RECT& GetWantedSize() const { return m_rcSize; }
 
+protected:
+    // The native window is going (also when something outside the program destroys it): the
+    // controls go with it, so the rows' id copies are freed and the pointers dropped. The
+    // records stay and keep being fed.
+    void OnReleaseWindow() override;
+
 private:
+    void FreeRowTags();
     void Upsert(const std::wstring& id, const std::wstring& name, const std::wstring& avatar, const std::wstring& text,
                 const std::function<int(int)>& count);
     bool MoveToFront(CMsgInfo* record);

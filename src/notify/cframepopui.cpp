@@ -5,6 +5,12 @@ void CFramePopUI::InitWindow() {
     m_pMsgText = Find(L"msg_text");
 }
 
+void CFramePopUI::OnReleaseWindow() {
+    m_pMsgTitle = nullptr;
+    m_pMsgText = nullptr;
+    CFrameNotifyUI::OnReleaseWindow();
+}
+
 void CFramePopUI::ShowMessage(const std::wstring& title, const std::wstring& text, const std::wstring& link,
                               bool otherShowing) {
     platform::KillTimer(m_hWnd, kHideTimer);

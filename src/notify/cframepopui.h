@@ -13,6 +13,10 @@ public:
 
     void ShowMessage(const std::wstring& title, const std::wstring& text, const std::wstring& link, bool otherShowing);
 
+protected:
+    // The controls go with the native window.
+    void OnReleaseWindow() override;
+
 private:
     void OnTextClicked() override;
 

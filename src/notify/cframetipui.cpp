@@ -10,6 +10,13 @@ void CFrameTipUI::InitWindow() {
     m_pHeadImage = head ? static_cast<CHeadUI*>(head->GetInterface(L"HeadIcon")) : nullptr;
 }
 
+void CFrameTipUI::OnReleaseWindow() {
+    m_pUserName = nullptr;
+    m_pMsgText = nullptr;
+    m_pHeadImage = nullptr;
+    CFrameNotifyUI::OnReleaseWindow();
+}
+
 void CFrameTipUI::ShowMessage(const std::wstring& conversationId, const std::wstring& name,
                               const std::wstring& avatar, const std::wstring& text, const std::wstring& link,
                               bool otherShowing) {

@@ -16,6 +16,10 @@ public:
     void ShowMessage(const std::wstring& conversationId, const std::wstring& name, const std::wstring& avatar,
                      const std::wstring& text, const std::wstring& link, bool otherShowing);
 
+protected:
+    // The controls go with the native window.
+    void OnReleaseWindow() override;
+
 private:
     void OnTextClicked() override;
 
