@@ -1,5 +1,8 @@
 #include "demopeer.h"
 
+#include <csignal>
+#include <sys/prctl.h>
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -28,6 +31,8 @@ bool DemoPeer::Start(const std::string& dataDir, const std::string& extraArg) {
     if (pid < 0)
         return false;
     if (pid == 0) {
+        // A test that dies takes its server with it.
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
         dup2(fds[1], 1);
         close(fds[0]);
         close(fds[1]);
