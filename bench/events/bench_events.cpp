@@ -1,65 +1,22 @@
 // Event reporting throughput: the whole pipeline (AddEvent to accepted by the demo server over
 // loopback, or to stored when the server is unreachable), and store-then-reload of failed events.
 #include <benchmark/benchmark.h>
-#include <poll.h>
-#include <signal.h>
 #include <sqlite3.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <thread>
 
-#include <httplib.h>
 
 #include "common/sysutils.h"
+#include "demopeer.h"
 #include "events/eventlogmanage.h"
 #include "net/httpwork.h"
 
 namespace {
 
-struct Server {
-    pid_t pid = -1;
-    int port = 0;
-    ~Server() {
-        if (pid > 0) {
-            kill(pid, SIGTERM);
-            waitpid(pid, nullptr, 0);
-        }
-    }
-    bool Start(const std::string& data) {
-        int fds[2];
-        if (pipe(fds) != 0)
-            return false;
-        pid = fork();
-        if (pid == 0) {
-            dup2(fds[1], 1);
-            execl(SHOPDESK_DEMO_SERVER_PATH, SHOPDESK_DEMO_SERVER_PATH, "--port", "0", "--data", data.c_str(),
-                  static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(fds[1]);
-        std::string line;
-        pollfd p{fds[0], POLLIN, 0};
-        char buf[256];
-        ssize_t n;
-        while (line.find('\n') == std::string::npos && poll(&p, 1, 5000) > 0 && (n = read(fds[0], buf, sizeof(buf))) > 0)
-            line.append(buf, static_cast<size_t>(n));
-        close(fds[0]);
-        size_t colon = line.rfind(':');
-        port = colon == std::string::npos ? 0 : std::atoi(line.c_str() + colon + 1);
-        return port > 0;
-    }
-    unsigned Count() const {
-        httplib::Client cli("127.0.0.1", port);
-        auto r = cli.Get("/demo/events/count");
-        if (!r)
-            return 0;
-        size_t p = r->body.find("\"count\":");
-        return p == std::string::npos ? 0 : static_cast<unsigned>(std::atoi(r->body.c_str() + p + 8));
-    }
-};
+unsigned EventCount(const DemoPeer& peer) { return peer.GetJson("/demo/events/count")["count"].asUInt(); }
 
 std::string TempDir() {
     char tmpl[] = "/tmp/bench_events_XXXXXX";
@@ -87,13 +44,13 @@ const std::map<std::string, std::string> kAttr = {{"msg_content", "您好，请�
 void BM_PipelineServerReachable(benchmark::State& state) {
     const int n = static_cast<int>(state.range(0));
     std::string dir = TempDir();
-    Server server;
+    DemoPeer server;
     if (!server.Start(dir + "demo")) {
         state.SkipWithError("demo server did not start");
         return;
     }
     SDeployHosts hosts;
-    hosts.strMobileApiHost = "http://127.0.0.1:" + std::to_string(server.port);
+    hosts.strMobileApiHost = "http://127.0.0.1:" + std::to_string(server.Port());
     CHttpWork::GetInstance()->SetDeployHosts(hosts);
     CEventLogManage m;
     m.InitDB(Utf8ToWide(dir));
@@ -103,7 +60,7 @@ void BM_PipelineServerReachable(benchmark::State& state) {
         target += static_cast<unsigned>(n);
         for (int i = 0; i < n; ++i)
             m.AddEvent("sales_tessaril_receive_msg", kAttr);
-        while (server.Count() < target)
+        while (EventCount(server) < target)
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     state.counters["events_per_s"] = benchmark::Counter(static_cast<double>(target), benchmark::Counter::kIsRate);

@@ -3,9 +3,6 @@
 //    is visible, median and 99th percentile over 1,000 calls;
 //  - the cost of one hover-list update that rebuilds its four rows (Google Benchmark).
 #include <benchmark/benchmark.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -21,6 +18,7 @@
 
 #include "common/custommsg.h"
 #include "common/sysutils.h"
+#include "demopeer.h"
 #include "duilib/uicefbrowser.h"
 #include "mainframe/cmainframeui.h"
 #include "notify/cframehoverui.h"
@@ -33,43 +31,7 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-struct Server {
-    pid_t pid = -1;
-    int port = 0;
-    ~Server() {
-        if (pid > 0) {
-            kill(pid, SIGTERM);
-            waitpid(pid, nullptr, 0);
-        }
-    }
-    bool Start(const std::string& data) {
-        int fds[2];
-        if (pipe(fds) != 0)
-            return false;
-        pid = fork();
-        if (pid == 0) {
-            dup2(fds[1], 1);
-            execl(SHOPDESK_DEMO_SERVER_PATH, SHOPDESK_DEMO_SERVER_PATH, "--port", "0", "--data", data.c_str(),
-                  static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(fds[1]);
-        std::string line;
-        pollfd p{fds[0], POLLIN, 0};
-        char buf[256];
-        ssize_t n;
-        while (line.find('\n') == std::string::npos && poll(&p, 1, 5000) > 0 &&
-               (n = read(fds[0], buf, sizeof(buf))) > 0)
-            line.append(buf, static_cast<size_t>(n));
-        close(fds[0]);
-        size_t colon = line.rfind(':');
-        port = colon == std::string::npos ? 0 : std::atoi(line.c_str() + colon + 1);
-        return port > 0;
-    }
-    std::wstring Url(const std::string& path) const {
-        return AnsiToWide("http://127.0.0.1:" + std::to_string(port) + path);
-    }
-};
+std::wstring Url(const DemoPeer& peer, const std::string& path) { return AnsiToWide(peer.BaseUrl() + path); }
 
 CMainFrameUI* g_frame = nullptr;
 
@@ -98,13 +60,13 @@ double Percentile(std::vector<double> v, double p) {
     return v[std::min(i, v.size() - 1)];
 }
 
-void MeasureTipLatency(const Server& server, int calls) {
+void MeasureTipLatency(const DemoPeer& server, int calls) {
     const int kIds = 4;
     std::vector<std::vector<std::wstring>> args;
     for (int i = 0; i < kIds; ++i) {
         std::wstring id = L"bench-c" + std::to_wstring(i);
         args.push_back({id, L"Customer " + std::to_wstring(i), L"3", L"Is the blue one in stock?",
-                        server.Url("/avatar/bench" + std::to_string(i) + ".png")});
+                        Url(server, "/avatar/bench" + std::to_string(i) + ".png")});
         g_frame->OnPageCall(L"UnReadMessage", args.back()); // downloads and caches the avatar
     }
     platform::PumpMessages(200);
@@ -179,12 +141,12 @@ int main(int argc, char** argv) {
 
     std::string work = fs::temp_directory_path().string() + "/shopdesk-bench-notify-" + std::to_string(getpid());
     fs::create_directories(work + "/cache");
-    Server server;
+    DemoPeer server;
     if (!server.Start(work + "/data")) {
         std::fprintf(stderr, "demo server did not start\n");
         return 1;
     }
-    std::string base = "http://127.0.0.1:" + std::to_string(server.port);
+    std::string base = "http://127.0.0.1:" + std::to_string(server.Port());
     setenv("SHOPDESK_CONSOLE_HOST", base.c_str(), 1);
     setenv("SHOPDESK_MERCHANT_HOST", base.c_str(), 1);
     setenv("SHOPDESK_MOBILE_HOST", base.c_str(), 1);
@@ -205,7 +167,7 @@ int main(int argc, char** argv) {
     g_frame->InitParams(cacheDir, settings, L"");
     if (!g_frame->Create(nullptr, kMainWndTitle, WS_OVERLAPPEDWINDOW, WS_EX_WINDOWEDGE))
         return 1;
-    g_frame->OnPageCall(L"WindowsConfig", {L"bench-m", L"Manager", server.Url("/avatar/manager.png")});
+    g_frame->OnPageCall(L"WindowsConfig", {L"bench-m", L"Manager", Url(server, "/avatar/manager.png")});
 
     MeasureTipLatency(server, 1000);
     benchmark::RunSpecifiedBenchmarks();

@@ -17,25 +17,20 @@ using namespace DuiLib;
 namespace {
 const wchar_t kTrayTitle[] = L"塔铎工作台";
 
-// The pop-up and sound settings of a kind; null for a kind that has none.
-const int32_t* TipSetting(const STRUCT_Config& c, const std::wstring& kind) {
-    if (kind == g_szKindConversation)
-        return &c.ConversationTip;
-    if (kind == g_szKindOrder)
-        return &c.OrderTip;
-    if (kind == g_szKindNewcomer)
-        return &c.NewcomerTip;
-    return nullptr;
-}
+// The pop-up and sound settings of a kind; none for a kind that has no settings.
+struct KindSettings {
+    const int32_t* tip = nullptr;
+    const int32_t* sound = nullptr;
+};
 
-const int32_t* SoundSetting(const STRUCT_Config& c, const std::wstring& kind) {
+KindSettings SettingsOf(const STRUCT_Config& c, const std::wstring& kind) {
     if (kind == g_szKindConversation)
-        return &c.ConversationSound;
+        return {&c.ConversationTip, &c.ConversationSound};
     if (kind == g_szKindOrder)
-        return &c.OrderSound;
+        return {&c.OrderTip, &c.OrderSound};
     if (kind == g_szKindNewcomer)
-        return &c.NewcomerSound;
-    return nullptr;
+        return {&c.NewcomerTip, &c.NewcomerSound};
+    return {};
 }
 
 // A notification window that is still ours, or a fresh one in its place when something
@@ -130,7 +125,7 @@ void CMainFrameUI::ReceiveMessage(const MessageRecord& r) {
 
 void CMainFrameUI::ShowNotification(const std::wstring& kind, const std::wstring& id, const std::wstring& name,
                                     const std::wstring& avatar, const std::wstring& text, const std::wstring& link) {
-    const int32_t* tip = TipSetting(m_Settings, kind);
+    const int32_t* tip = SettingsOf(m_Settings, kind).tip;
     if (!tip || *tip == 0)
         return;
     std::lock_guard<std::recursive_mutex> lock(m_csNotify);
@@ -143,7 +138,7 @@ void CMainFrameUI::ShowNotification(const std::wstring& kind, const std::wstring
 }
 
 void CMainFrameUI::PlayKindSound(const std::wstring& kind) {
-    const int32_t* sound = SoundSetting(m_Settings, kind);
+    const int32_t* sound = SettingsOf(m_Settings, kind).sound;
     if (sound && *sound != 0)
         m_PlaySound.Play(kind);
 }

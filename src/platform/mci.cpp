@@ -61,11 +61,11 @@ DWORD Open(const std::wstring& path, const std::wstring& alias) {
         return MCIERR_FILE_NOT_FOUND;
     if (!EnsureAudio())
         return MCIERR_HARDWARE;
-    SDL_AudioSpec spec;
+    SDL_AudioSpec format;
     OpenSound sound;
-    if (!SDL_LoadWAV(file.c_str(), &spec, &sound.data, &sound.length))
+    if (!SDL_LoadWAV(file.c_str(), &format, &sound.data, &sound.length))
         return MCIERR_INVALID_FILE;
-    sound.device = SDL_OpenAudioDevice(nullptr, 0, &spec, nullptr, 0);
+    sound.device = SDL_OpenAudioDevice(nullptr, 0, &format, nullptr, 0);
     if (sound.device == 0) {
         SDL_FreeWAV(sound.data);
         return MCIERR_HARDWARE;
