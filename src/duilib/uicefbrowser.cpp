@@ -232,21 +232,23 @@ CCefBrowserUI::CCefBrowserUI(HWND hParent, CefJsCallback callback, ISetHandleSol
     CreateView();
 }
 
-CCefBrowserUI::~CCefBrowserUI() {
+CCefBrowserUI::~CCefBrowserUI() { ReleaseView(); }
+
+void CCefBrowserUI::ReleaseView() {
     RT().browsers.erase(this);
     if (m_pBridge)
         static_cast<CefBridge*>(m_pBridge)->m_owner = nullptr;
-    if (m_pView) {
-        // The view outlives this object until its deferred deletion: nothing of it may call
-        // back into us meanwhile.
-        QObject::disconnect(m_pView->page(), nullptr, m_pView, nullptr);
-        m_pView->page()->triggerAction(QWebEnginePage::Stop);
-        // The page may be inside one of its own callbacks right now.
-        m_pView->setParent(nullptr);
-        m_pView->hide();
-        m_pView->deleteLater();
-        m_pView = nullptr;
-    }
+    m_pBridge = nullptr;
+    if (!m_pView)
+        return;
+    // The view outlives this object until its deferred deletion: nothing of it may call back
+    // into us meanwhile. The page may be inside one of its own callbacks right now.
+    QObject::disconnect(m_pView->page(), nullptr, m_pView, nullptr);
+    m_pView->page()->triggerAction(QWebEnginePage::Stop);
+    m_pView->setParent(nullptr);
+    m_pView->hide();
+    m_pView->deleteLater();
+    m_pView = nullptr;
 }
 
 LPVOID CCefBrowserUI::GetInterface(LPCTSTR pstrName) {
@@ -387,17 +389,7 @@ void CCefBrowserUI::CloseCefWindow() {
     if (m_pLifeSlot)
         m_pLifeSlot->DoClose(this);
     m_bClosed = true;
-    RT().browsers.erase(this);
-    if (m_pBridge)
-        static_cast<CefBridge*>(m_pBridge)->m_owner = nullptr;
-    if (m_pView) {
-        QObject::disconnect(m_pView->page(), nullptr, m_pView, nullptr);
-        m_pView->page()->triggerAction(QWebEnginePage::Stop);
-        m_pView->hide();
-        m_pView->deleteLater();
-        m_pView = nullptr;
-        m_pBridge = nullptr;
-    }
+    ReleaseView();
 }
 
 void CCefBrowserUI::SwitchUser() {

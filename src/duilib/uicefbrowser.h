@@ -171,6 +171,8 @@ public:
 
 private:
     void CreateView();
+    // Detaches and schedules the deletion of the view; the control stays, empty.
+    void ReleaseView();
     void ResolveSlots();
     void DeliverCall(const std::wstring& name, const std::vector<std::wstring>& args);
 
