@@ -49,6 +49,7 @@ struct Shop {
 };
 
 struct RecordedRequest {
+    uint64_t seq = 0; // arrival order; the body is filled in once it has been read
     std::string method;
     std::string target; // path with the raw query
     std::string body;
@@ -90,6 +91,7 @@ struct DemoState {
     int rejectedEvents = 0;
 
     std::deque<RecordedRequest> requests; // the latest API requests, for checks
+    uint64_t requestSeq = 0;
     std::vector<ArmedFault> faults;
 
     // Sleeps up to `ms` unless the server is stopping; false when cut short.

@@ -55,26 +55,43 @@ std::string CookieValue(const httplib::Request& req, const std::string& name) {
     return std::string();
 }
 
+namespace {
+const char kRequestSeqHeader[] = "X-Demo-Request";
+} // namespace
+
 void RegisterRoutes(httplib::Server& server, DemoState& state) {
-    server.set_pre_routing_handler(
-        [&state](const httplib::Request& req, httplib::Response& res) { return ApplyFault(state, req, res); });
     // Every API request is remembered (the switches under /demo/ are not) so that tests can
-    // check exactly what a client sent.
-    server.set_logger([&state](const httplib::Request& req, const httplib::Response&) {
-        if (req.path.rfind("/demo/", 0) == 0)
+    // check exactly what a client sent. It is noted on arrival, so the list keeps the order in
+    // which a client sent its requests; its body is added once it has been read.
+    server.set_pre_routing_handler([&state](const httplib::Request& req, httplib::Response& res) {
+        if (req.path.rfind("/demo/", 0) != 0) {
+            RecordedRequest r;
+            r.method = req.method;
+            r.target = req.target;
+            r.userAgent = req.get_header_value("User-Agent");
+            r.hasCookieHeader = req.has_header("Cookie");
+            r.cookie = req.get_header_value("Cookie");
+            r.acceptEncoding = req.get_header_value("Accept-Encoding");
+            std::lock_guard<std::mutex> guard(state.lock);
+            r.seq = ++state.requestSeq;
+            res.set_header(kRequestSeqHeader, std::to_string(r.seq));
+            state.requests.push_back(std::move(r));
+            while (state.requests.size() > 500)
+                state.requests.pop_front();
+        }
+        return ApplyFault(state, req, res);
+    });
+    server.set_logger([&state](const httplib::Request& req, const httplib::Response& res) {
+        std::string seq = res.get_header_value(kRequestSeqHeader);
+        if (seq.empty())
             return;
-        RecordedRequest r;
-        r.method = req.method;
-        r.target = req.target;
-        r.body = req.body;
-        r.userAgent = req.get_header_value("User-Agent");
-        r.hasCookieHeader = req.has_header("Cookie");
-        r.cookie = req.get_header_value("Cookie");
-        r.acceptEncoding = req.get_header_value("Accept-Encoding");
         std::lock_guard<std::mutex> guard(state.lock);
-        state.requests.push_back(std::move(r));
-        while (state.requests.size() > 500)
-            state.requests.pop_front();
+        for (auto it = state.requests.rbegin(); it != state.requests.rend(); ++it) {
+            if (std::to_string(it->seq) == seq) {
+                it->body = req.body;
+                break;
+            }
+        }
     });
     RegisterMerchantApi(server, state);
     RegisterMobileApi(server, state);

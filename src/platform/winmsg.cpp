@@ -490,6 +490,8 @@ UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapseMs, void*) {
         QTimer*& t = r->timers[id];
         if (!t) {
             t = new QTimer(r);
+            // A coarse Qt timer may fire up to 5 % early; a window timer never fires early.
+            t->setTimerType(Qt::PreciseTimer);
             QObject::connect(t, &QTimer::timeout, r, [hwnd, id] { DeliverQueued(hwnd, WM_TIMER, id, 0); });
         }
         t->start(static_cast<int>(elapseMs ? elapseMs : 1));

@@ -325,3 +325,37 @@ TEST(CookieText, EntriesJoinWithOneSpaceAndSkipMissingText) {
     }
     EXPECT_FALSE(del);
 }
+
+TEST_F(MainWindowTest, SwitchingToAndFromTheProgramReportsLaunches) {
+    Open();
+    g_peer->Get("/demo/events/clear");
+    platform::SendMessage(frame->GetHWND(), WM_ACTIVATEAPP, 0, 0); // to the background
+    platform::SendMessage(frame->GetHWND(), WM_ACTIVATEAPP, 1, 0); // and back
+    auto sawBegin = [] {
+        Json::Value all = g_peer->Events();
+        for (const Json::Value& e : all["events"])
+            if (e["basic"]["event_code"].asString() == "launch_begin")
+                return true;
+        return false;
+    };
+    for (int i = 0; i < 100 && !sawBegin(); ++i)
+        Pump(50);
+    std::string launchGuid, beginPrevious, beginGuid;
+    Json::Value all = g_peer->Events();
+    for (const Json::Value& e : all["events"]) {
+        std::string code = e["basic"]["event_code"].asString();
+        if (code == "launch") {
+            launchGuid = e["basic"]["launch_guid"].asString();
+            EXPECT_EQ(e["attr"]["duration"].asString(), "0");
+        } else if (code == "launch_begin") {
+            beginPrevious = e["attr"]["bg_lunch_guid"].asString();
+            beginGuid = e["basic"]["launch_guid"].asString();
+            EXPECT_EQ(e["attr"]["bg_duration"].asString(), "0");
+        }
+    }
+    // The foreground run that ended got a fresh id; the next one reports it as its background.
+    ASSERT_EQ(beginPrevious.size(), 32u);
+    EXPECT_NE(beginPrevious, launchGuid);
+    EXPECT_EQ(beginGuid.size(), 32u);
+    EXPECT_NE(beginGuid, beginPrevious);
+}
