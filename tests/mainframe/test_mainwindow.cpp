@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include <QTimer>
+
 #include "app/shopdesk.h"
 #include "common/custommsg.h"
 #include "common/sysutils.h"
@@ -358,4 +360,75 @@ TEST_F(MainWindowTest, SwitchingToAndFromTheProgramReportsLaunches) {
     EXPECT_NE(beginPrevious, launchGuid);
     EXPECT_EQ(beginGuid.size(), 32u);
     EXPECT_NE(beginGuid, beginPrevious);
+}
+
+namespace {
+
+// Answers the next modal dialog that opens over the main window with `code`, from a timer,
+// since the dialog's own loop runs inside the test's pump.
+void AnswerNextDialog(HWND mainWnd, UINT code) {
+    auto* timer = new QTimer();
+    QObject::connect(timer, &QTimer::timeout, [timer, mainWnd, code] {
+        HWND dialog = nullptr;
+        platform::EnumWindows([&](HWND h) {
+            if (h != mainWnd && platform::IsLocalWindow(h) && platform::IsWindowVisible(h) &&
+                platform::IsWindowEnabled(h) && !platform::IsWindowEnabled(mainWnd))
+                dialog = h;
+            return true;
+        });
+        if (!dialog)
+            return;
+        platform::PostMessage(dialog, WM_CLOSE, code, 0);
+        timer->deleteLater();
+    });
+    timer->start(50);
+}
+
+} // namespace
+
+TEST_F(MainWindowTest, NoNetworkRetriesTheStartPageOrQuits) {
+    SDeployHosts saved = CHttpWork::GetInstance()->GetDeployHosts();
+    SDeployHosts dead = saved;
+    dead.strConsoleHost = "http://127.0.0.1:" + std::to_string(UnusedLoopbackPort());
+    CHttpWork::GetInstance()->SetDeployHosts(dead);
+    Open(L"42");
+    // The console cannot be reached: the no-network window asks; "retry" loads the start page.
+    AnswerNextDialog(frame->GetHWND(), IDOK);
+    bool retried = false;
+    for (int i = 0; i < 100 && !retried; ++i) {
+        EXPECT_TRUE(Pump(50));
+        retried = frame->GetBrowser()->GetURL() == AnsiToWide(dead.strConsoleHost) + L"/admin";
+    }
+    EXPECT_TRUE(retried) << frame->GetBrowser()->GetURL();
+    // That fails too; this time the merchant quits.
+    AnswerNextDialog(frame->GetHWND(), IDCANCEL);
+    bool quit = false;
+    for (int i = 0; i < 100 && !quit; ++i)
+        quit = !Pump(50);
+    EXPECT_TRUE(quit);
+    CHttpWork::GetInstance()->SetDeployHosts(saved);
+}
+
+TEST_F(MainWindowTest, MalformedPageCallsAreIgnored) {
+    Open();
+    SignIn();
+    const std::wstring huge(1 << 20, L'长');
+    Call(L"UnReadMessage", {L"c1", huge, L"not a number", huge, L""});
+    Call(L"UnReadMessage", {L"c2", L"x", L"99999999999999999999", L"", L""});
+    Call(L"UnReadMessage", {L"", L"", L"", L"", L""});
+    Call(L"HandleMessage", {L"", L"", L"", L"", L"", L"", L"", L"extra", L"args"});
+    Call(L"WindowsInterface", {});
+    Call(L"WindowsInterface", {L"IsOta"});
+    Call(L"WindowsInterface", {L"OtaMessage", L"t"});
+    Call(L"WindowsInterface", {L"NoSuchThing", L"1", L"2"});
+    Call(L"NoSuchFunction", {L"1"});
+    Call(L"", {});
+    EXPECT_TRUE(Pump(300));
+    CMsgInfo info;
+    ASSERT_TRUE(frame->GetHoverWnd()->GetMessage(L"c1", info));
+    EXPECT_EQ(info.m_nCount, 0);
+    EXPECT_EQ(info.m_strName.size(), huge.size());
+    ASSERT_TRUE(frame->GetHoverWnd()->GetMessage(L"c2", info));
+    EXPECT_EQ(info.m_nCount, 0); // out of range counts as 0
+    EXPECT_EQ(frame->GetHoverWnd()->GetMessageCount(), 2); // the empty id was ignored
 }
