@@ -2,6 +2,8 @@
 // system commands.
 #include "cmainframeui.h"
 
+#include <sstream>
+
 #include <json/json.h>
 
 #include "common/custommsg.h"

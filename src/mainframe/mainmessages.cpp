@@ -126,7 +126,9 @@ void CMainFrameUI::ShowTrayMenu() {
     if (m_nQuitState > 0)
         return;
     platform::SetForegroundWindow(m_hWnd);
-    m_pTrayMenu = new CMenuWnd(); // owned by its own window; this pointer only remembers the last
+    // Only the last menu is kept; an earlier one is closed by now or replaced by this one.
+    delete m_pTrayMenu;
+    m_pTrayMenu = new CMenuWnd();
     POINT pt{0, 0};
     platform::GetCursorPos(&pt);
     MONITORINFO mi{};

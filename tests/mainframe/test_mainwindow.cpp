@@ -432,3 +432,23 @@ TEST_F(MainWindowTest, MalformedPageCallsAreIgnored) {
     EXPECT_EQ(info.m_nCount, 0); // out of range counts as 0
     EXPECT_EQ(frame->GetHoverWnd()->GetMessageCount(), 2); // the empty id was ignored
 }
+
+TEST_F(MainWindowTest, TrayMenuOpensRepeatedlyAndSwitchesTheAccount) {
+    Open();
+    SignIn();
+    for (int i = 0; i < 3; ++i) {
+        platform::PostMessage(frame->GetHWND(), WM_TRAY_ICON, 150, WM_RBUTTONUP);
+        EXPECT_TRUE(Pump(100));
+    }
+    platform::PostMessage(frame->GetHWND(), WM_MENU_CLICK, reinterpret_cast<WPARAM>(new DuiLib::CDuiString(L"menu_switch")), 0);
+    EXPECT_TRUE(Pump(200));
+    EXPECT_FALSE(frame->IsOnline());
+    EXPECT_EQ(frame->GetTrayTip(), L"塔铎工作台");
+    // No menu while a quit is pending.
+    SignIn();
+    platform::PostMessage(frame->GetHWND(), WM_MENU_CLICK, reinterpret_cast<WPARAM>(new DuiLib::CDuiString(L"menu_quit")), 0);
+    EXPECT_TRUE(Pump(100));
+    platform::PostMessage(frame->GetHWND(), WM_TRAY_ICON, 150, WM_RBUTTONUP);
+    EXPECT_TRUE(Pump(100));
+    EXPECT_EQ(frame->GetQuitState(), 1);
+}
