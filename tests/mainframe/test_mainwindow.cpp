@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 
 #include <QTimer>
 
@@ -364,25 +365,42 @@ TEST_F(MainWindowTest, SwitchingToAndFromTheProgramReportsLaunches) {
 
 namespace {
 
-// Answers the next modal dialog that opens over the main window with `code`, from a timer,
-// since the dialog's own loop runs inside the test's pump.
-void AnswerNextDialog(HWND mainWnd, UINT code) {
-    auto* timer = new QTimer();
-    QObject::connect(timer, &QTimer::timeout, [timer, mainWnd, code] {
-        HWND dialog = nullptr;
+// Answers the modal dialogs that open over the main window, one code each in turn, from a
+// timer: a dialog's own loop runs inside whatever the test is doing at that moment.
+class DialogAnswers {
+public:
+    DialogAnswers(std::function<HWND()> mainWindow, std::vector<UINT> codes)
+        : m_mainWindow(std::move(mainWindow)), m_codes(std::move(codes)) {
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { Tick(); });
+        m_timer.start(50);
+    }
+    size_t Answered() const { return m_answered; }
+    // Called with the index of each dialog just before it is answered.
+    std::function<void(size_t)> onDialog;
+
+private:
+    void Tick() {
+        HWND mainWnd = m_mainWindow();
+        if (!mainWnd || m_answered >= m_codes.size() || platform::IsWindowEnabled(mainWnd))
+            return;
         platform::EnumWindows([&](HWND h) {
-            if (h != mainWnd && platform::IsLocalWindow(h) && platform::IsWindowVisible(h) &&
-                platform::IsWindowEnabled(h) && !platform::IsWindowEnabled(mainWnd))
-                dialog = h;
+            if (h != mainWnd && h != m_last && platform::IsLocalWindow(h) && platform::IsWindowVisible(h) &&
+                platform::IsWindowEnabled(h)) {
+                if (onDialog)
+                    onDialog(m_answered);
+                platform::PostMessage(h, WM_CLOSE, m_codes[m_answered++], 0);
+                m_last = h;
+                return false;
+            }
             return true;
         });
-        if (!dialog)
-            return;
-        platform::PostMessage(dialog, WM_CLOSE, code, 0);
-        timer->deleteLater();
-    });
-    timer->start(50);
-}
+    }
+    std::function<HWND()> m_mainWindow;
+    std::vector<UINT> m_codes;
+    size_t m_answered = 0;
+    HWND m_last = nullptr;
+    QTimer m_timer;
+};
 
 } // namespace
 
@@ -391,21 +409,23 @@ TEST_F(MainWindowTest, NoNetworkRetriesTheStartPageOrQuits) {
     SDeployHosts dead = saved;
     dead.strConsoleHost = "http://127.0.0.1:" + std::to_string(UnusedLoopbackPort());
     CHttpWork::GetInstance()->SetDeployHosts(dead);
+    // The console cannot be reached: the no-network window asks. The first answer retries the
+    // console's start page, which fails as well; the second quits. (The window may open while
+    // the main window is still starting, so the answers are armed first.)
+    DialogAnswers answers([this] { return frame ? frame->GetHWND() : nullptr; }, {IDOK, IDCANCEL});
+    std::vector<std::wstring> urls;
+    answers.onDialog = [&](size_t) { urls.push_back(frame->GetBrowser()->GetURL()); };
     Open(L"42");
-    // The console cannot be reached: the no-network window asks; "retry" loads the start page.
-    AnswerNextDialog(frame->GetHWND(), IDOK);
-    bool retried = false;
-    for (int i = 0; i < 100 && !retried; ++i) {
-        EXPECT_TRUE(Pump(50));
-        retried = frame->GetBrowser()->GetURL() == AnsiToWide(dead.strConsoleHost) + L"/admin";
-    }
-    EXPECT_TRUE(retried) << frame->GetBrowser()->GetURL();
-    // That fails too; this time the merchant quits.
-    AnswerNextDialog(frame->GetHWND(), IDCANCEL);
     bool quit = false;
-    for (int i = 0; i < 100 && !quit; ++i)
+    for (int i = 0; i < 400 && !quit && answers.Answered() < 2; ++i)
         quit = !Pump(50);
+    for (int i = 0; i < 40 && !quit; ++i)
+        quit = !Pump(50);
+    EXPECT_EQ(answers.Answered(), 2u);
     EXPECT_TRUE(quit);
+    ASSERT_EQ(urls.size(), 2u);
+    EXPECT_NE(urls[0].find(L"/admin/index.php?uid=42"), std::wstring::npos) << urls[0];
+    EXPECT_EQ(urls[1], AnsiToWide(dead.strConsoleHost) + L"/admin"); // the retry loaded the start page
     CHttpWork::GetInstance()->SetDeployHosts(saved);
 }
 
