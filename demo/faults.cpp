@@ -5,6 +5,7 @@
 //   204        status 204 without a body
 //   badjson    status 200 with a body that is not JSON
 //   wrongtypes status 200 with JSON whose members have the wrong types
+//   deepjson   status 200 with well-formed JSON nested 2,000 levels deep
 //   cut        a declared length the server never delivers: the connection closes mid-body
 //   gzipcut    a gzip body that ends early
 #include <zlib.h>
@@ -76,6 +77,12 @@ httplib::Server::HandlerResponse ApplyFault(DemoState& state, const httplib::Req
     if (mode == "wrongtypes") {
         res.status = 200;
         res.set_content("{\"code\":\"0\",\"message\":17,\"data\":\"none\"}", "application/json");
+        return HR::Handled;
+    }
+    if (mode == "deepjson") {
+        const size_t depth = 2000;
+        res.status = 200;
+        res.set_content("{\"data\":" + std::string(depth, '[') + std::string(depth, ']') + "}", "application/json");
         return HR::Handled;
     }
     if (mode == "cut") {

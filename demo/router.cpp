@@ -1,6 +1,6 @@
-#include <memory>
-
 #include "routes.h"
+
+#include "common/jsonparse.h"
 
 namespace demo {
 
@@ -12,14 +12,7 @@ std::string CompactJson(const Json::Value& value) {
 }
 
 bool ParseJson(const std::string& text, Json::Value& root) {
-    Json::CharReaderBuilder builder;
-    std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-    std::string errs;
-    try {
-        return reader->parse(text.data(), text.data() + text.size(), &root, &errs);
-    } catch (const std::exception&) {
-        return false;
-    }
+    return JsonParse(text, root);
 }
 
 void ReplyJson(httplib::Response& res, const Json::Value& value, int status) {

@@ -28,6 +28,7 @@ std::string MakeAvatarPng(const std::string& name, int size);
 
 // Shared answer helpers.
 std::string CompactJson(const Json::Value& value);
+// Request bodies are untrusted: they go through the never-throwing, depth-limited reader.
 bool ParseJson(const std::string& text, Json::Value& root);
 void ReplyJson(httplib::Response& res, const Json::Value& value, int status = 200);
 // The envelope of the merchant API: {"code":…, "data":…, "message":…}.

@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "common/debug.h"
+#include "common/jsonparse.h"
 #include "net/httpwork.h"
 #include "net/jsonwrite.h"
 
@@ -59,12 +60,13 @@ void AttrToJson(std::map<std::string, std::string>& attr, std::string& text, boo
     }
     attr.clear();
     Json::Value root;
-    if (!JsonParse(text, root, true) || !root.isObject())
+    if (!JsonParse(text, root) || !root.isObject())
         return;
     for (const std::string& name : root.getMemberNames()) {
-        const Json::Value& v = root[name];
         // Members that are not scalars have no text form; they read as empty text.
-        attr[name] = v.isString() || v.isNumeric() || v.isBool() ? v.asString() : std::string();
+        std::string text;
+        JsonScalarText(root[name], text);
+        attr[name] = text;
     }
 }
 

@@ -2,12 +2,11 @@
 // system commands.
 #include "cmainframeui.h"
 
-#include <sstream>
-
 #include <json/json.h>
 
 #include "common/custommsg.h"
 #include "common/debug.h"
+#include "common/jsonparse.h"
 #include "dialogs/modalwnds.h"
 #include "dpilayout.h"
 #include "events/eventlogmanage.h"
@@ -131,16 +130,13 @@ void CMainFrameUI::CheckForNewVersion() {
     if (!CHttpWork::GetInstance()->CheckUpdate(body))
         return;
     Json::Value root;
-    Json::CharReaderBuilder builder;
-    std::string errs;
-    std::istringstream in(body);
-    if (!Json::parseFromStream(builder, in, &root, &errs) || !root.isObject() || !root["data"].isObject())
+    int hasNew = 0;
+    if (!JsonParse(body, root) || !JsonGetInt(JsonMember(root, "data"), "has_new_version", hasNew) || hasNew != 1)
         return;
-    const Json::Value& data = root["data"];
-    if (!data["has_new_version"].isConvertibleTo(Json::intValue) || data["has_new_version"].asInt() != 1)
-        return;
-    std::string version = data["newest_version"].isString() ? data["newest_version"].asString() : "";
-    std::string url = data["url"].isString() ? data["url"].asString() : "";
+    const Json::Value& data = JsonMember(root, "data");
+    std::string version, url;
+    JsonGetString(data, "newest_version", version);
+    JsonGetString(data, "url", url);
     DEBUG_LOG(LOG_LEVEL_INFO, L"提示", L"new version %S available at %S", version.c_str(), url.c_str());
 }
 

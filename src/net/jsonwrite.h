@@ -6,5 +6,3 @@
 #include <json/json.h>
 
 std::string JsonCompact(const Json::Value& value, bool finalLineFeed);
-// Parses `text` into `root` without throwing; false for text that is not JSON.
-bool JsonParse(const std::string& text, Json::Value& root, bool allowComments = true);

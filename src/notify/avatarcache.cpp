@@ -4,6 +4,7 @@
 #include <json/json.h>
 
 #include "common/debug.h"
+#include "common/jsonparse.h"
 #include "net/httpwork.h"
 #include "platform/knownfolders.h"
 
@@ -21,7 +22,7 @@ bool WithoutScheme(const std::wstring& url, std::wstring& rest) {
 }
 
 bool MemberString(const Json::Value& entry, const char* name, std::wstring& out) {
-    const Json::Value& v = entry[name];
+    const Json::Value& v = JsonMember(entry, name);
     if (v.isNull()) {
         out.clear();
         return true;
@@ -51,14 +52,10 @@ void CAvatarCache::Init(const std::wstring& baseFolder) {
         out << kPlaceholderList;
     }
 
-    std::ifstream in(listPath, std::ios::binary);
-    Json::CharReaderBuilder builder;
-    builder["allowComments"] = true;
     Json::Value root;
-    std::string errs;
-    if (!in || !Json::parseFromStream(builder, in, &root, &errs) || !root.isObject())
+    if (!JsonParseFile(listPath, root))
         return;
-    const Json::Value& list = root["AvatarList"];
+    const Json::Value& list = JsonMember(root, "AvatarList");
     if (!list.isArray())
         return;
     std::map<std::wstring, CUserImage> loaded;

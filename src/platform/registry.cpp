@@ -9,6 +9,7 @@
 #include <unistd.h>
 #include <json/json.h>
 
+#include "common/jsonparse.h"
 #include "desktopentry.h"
 #include "knownfolders.h"
 #include "sysinfo.h"
@@ -70,10 +71,7 @@ public:
         m_fd = open((m_path + ".lock").c_str(), forWriting ? (O_RDWR | O_CREAT) : O_RDONLY, 0600);
         if (m_fd >= 0)
             flock(m_fd, forWriting ? LOCK_EX : LOCK_SH);
-        std::ifstream in(m_path);
-        Json::CharReaderBuilder b;
-        std::string errs;
-        if (!in || !Json::parseFromStream(b, in, &m_root, &errs) || !m_root.isObject())
+        if (!JsonParseFile(m_path, m_root) || !m_root.isObject())
             m_root = Json::Value(Json::objectValue);
     }
     ~LockedStore() {

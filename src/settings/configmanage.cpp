@@ -1,10 +1,9 @@
 #include "configmanage.h"
 
 #include <fstream>
-#include <sstream>
-#include <json/json.h>
 
 #include "common/debug.h"
+#include "common/jsonparse.h"
 #include "platform/knownfolders.h"
 
 namespace {
@@ -53,22 +52,18 @@ void CConfigManage::Init(const std::wstring& baseFolder) {
 }
 
 bool CConfigManage::ReadConfig(STRUCT_Config& config) {
-    std::ifstream in(WideToAnsi(m_strFilePath), std::ios::binary);
-    if (!in)
-        return false;
-    Json::CharReaderBuilder builder;
     Json::Value root;
-    std::string errs;
-    if (!Json::parseFromStream(builder, in, &root, &errs) || !root.isObject())
+    if (!JsonParseFile(WideToAnsi(m_strFilePath), root) || !root.isObject())
         return false;
-    Json::Value section = root.get("Config", Json::Value(Json::objectValue));
-    if (!section.isObject())
+    // A file without a "Config" member reads as every setting off.
+    const Json::Value& section = JsonMember(root, "Config");
+    if (!section.isNull() && !section.isObject())
         return false;
     STRUCT_Config read = config;
     for (const Field& f : kFields) {
         if (f.member == &STRUCT_Config::AutoStart)
             continue;
-        const Json::Value& v = section[f.key];
+        const Json::Value& v = JsonMember(section, f.key);
         if (v.isNull()) {
             read.*f.member = 0;
             continue;
