@@ -2,6 +2,8 @@
 // through "/demo/fault". Modes:
 //   slow       answer normally, but only after delay_ms (default 12000, past every time-out)
 //   500        status 500 with a text body
+//   429        status 429 with a text body
+//   400        status 400 with a JSON refusal, as a server answers a request it will not take
 //   204        status 204 without a body
 //   badjson    status 200 with a body that is not JSON
 //   wrongtypes status 200 with JSON whose members have the wrong types
@@ -63,6 +65,15 @@ httplib::Server::HandlerResponse ApplyFault(DemoState& state, const httplib::Req
     if (mode == "500") {
         res.status = 500;
         res.set_content("Internal Server Error: the demo server was asked to fail", "text/plain");
+        return HR::Handled;
+    }
+    if (mode == "429") {
+        res.status = 429;
+        res.set_content("Too Many Requests: the demo server was asked to throttle", "text/plain");
+        return HR::Handled;
+    }
+    if (mode == "400") {
+        ReplyJson(res, Envelope(1001, "bad request: the demo server was asked to refuse"), 400);
         return HR::Handled;
     }
     if (mode == "204") {

@@ -6,6 +6,7 @@
 #include "common/debug.h"
 #include "duilib/uicefbrowser.h"
 #include "duilib/uimanager.h"
+#include "events/eventlogmanage.h"
 #include "mainframe/cmainframeui.h"
 #include "platform/knownfolders.h"
 #include "startuprules.h"
@@ -39,19 +40,21 @@ std::vector<uint16_t> MakeForwardPacket(const std::wstring& uid) {
 BOOL ForwardUidProc(HWND hwnd, LPARAM lParam) {
     if (!hwnd)
         return TRUE;
-    const auto* uid = reinterpret_cast<const std::wstring*>(lParam);
-    if (!uid)
+    auto* request = reinterpret_cast<SForwardUid*>(lParam);
+    if (!request)
         return FALSE;
     wchar_t title[1024] = {0};
     platform::GetWindowText(hwnd, title, 1024);
     if (wcscasecmp(title, kMainWndTitle) != 0)
         return TRUE;
-    std::vector<uint16_t> packet = MakeForwardPacket(*uid);
+    std::vector<uint16_t> packet = MakeForwardPacket(request->uid);
     COPYDATASTRUCT cds{};
     cds.dwData = 0;
     cds.cbData = 256;
     cds.lpData = packet.data();
-    platform::SendMessage(hwnd, WM_COPYDATA, reinterpret_cast<WPARAM>(hwnd), reinterpret_cast<LPARAM>(&cds));
+    // A window that took the packet answers TRUE; a gone window or instance answers 0.
+    if (platform::SendMessage(hwnd, WM_COPYDATA, reinterpret_cast<WPARAM>(hwnd), reinterpret_cast<LPARAM>(&cds)))
+        ++request->delivered;
     return TRUE;
 }
 
@@ -75,11 +78,15 @@ BOOL CshopdeskApp::InitInstance() {
     }
     m_strUid = ExtractUid(commandText);
 
-    // A running browser helper of ours means a workbench runs: hand it the uid and end.
+    // A running browser helper of ours means a workbench may run: hand it the uid and end. A
+    // helper left over without a workbench takes nothing, and then this launch starts one.
     bool runtimeRunning = IsProcessRunning(kBrowserHelperName);
     if (!m_strUid.empty() && runtimeRunning) {
-        platform::EnumWindows(ForwardUidProc, reinterpret_cast<LPARAM>(&m_strUid));
-        return FALSE;
+        SForwardUid request{m_strUid};
+        platform::EnumWindows(ForwardUidProc, reinterpret_cast<LPARAM>(&request));
+        if (request.delivered > 0)
+            return FALSE;
+        DEBUG_LOG(LOG_LEVEL_INFO, L"提示", L"no running workbench took uid %s; starting one", m_strUid.c_str());
     }
 
     CPaintManagerUI::SetInstance(nullptr);
@@ -107,6 +114,9 @@ BOOL CshopdeskApp::InitInstance() {
             frame.ShowModal();
         }
     }
+    // The event threads end here, before the exit handlers take down the libraries and statics
+    // they use.
+    g_EventLogManage.Stop();
     CCefBrowserUI::Quit();
     return FALSE;
 }

@@ -29,8 +29,15 @@ private:
     STRUCT_Config m_config{};
 };
 
-// Sends the uid, as the 256-byte forwarding packet, to `hwnd` when its title is "QDX_IM".
-// Always continues the enumeration; a null uid stops it.
-BOOL ForwardUidProc(HWND hwnd, LPARAM uid);
+// What a launch hands to the running workbenches, and how many of their windows took it.
+struct SForwardUid {
+    std::wstring uid;
+    int delivered = 0;
+};
+
+// Sends the uid of the SForwardUid in `request`, as the 256-byte forwarding packet, to `hwnd`
+// when its title is "QDX_IM", and counts the windows that answered that they took it.
+// Always continues the enumeration; a null request stops it.
+BOOL ForwardUidProc(HWND hwnd, LPARAM request);
 // The forwarding packet: 128 UTF-16 units, the uid cut at 127, zero-padded.
 std::vector<uint16_t> MakeForwardPacket(const std::wstring& uid);

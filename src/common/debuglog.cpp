@@ -33,7 +33,9 @@ namespace {
 
 const wchar_t kSection[] = L"DbgLogCfg";
 
-std::string Narrow(const std::wstring& w) { return WideToAnsi(w); }
+// The log starts during static initialisation, before the program sets its UTF-8 locale, so
+// its own conversions of paths never go through the locale: file names are UTF-8 here.
+std::string Narrow(const std::wstring& w) { return WideToUtf8(w); }
 
 // Natural order: runs of digits compare by numeric value, the rest byte by byte.
 bool NaturalLess(const std::string& a, const std::string& b) {
@@ -128,7 +130,7 @@ int CDebugLog::Init(const std::wstring& programPath) {
     std::string appData = platform::GetLocalAppDataFolder();
     if (appData.empty())
         return -1;
-    m_strLogDir = AnsiToWide(appData) + L"/QDX/" + m_strSubDir;
+    m_strLogDir = Utf8ToWide(appData) + L"/QDX/" + m_strSubDir;
     if (!platform::CreateDirectoryTree(Narrow(m_strLogDir)))
         return -1;
 
@@ -286,7 +288,7 @@ int EnumFilesByExt(const std::wstring& folder, const std::wstring& ext, std::vec
     }
     std::sort(names.begin(), names.end(), NaturalLess);
     for (const std::string& n : names)
-        files.push_back(dir + AnsiToWide(n));
+        files.push_back(dir + Utf8ToWide(n));
     return static_cast<int>(files.size());
 }
 

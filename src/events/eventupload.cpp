@@ -66,5 +66,6 @@ bool CHttpWork::UploadEvent(const SEventLogMsgEx& event, SHttpResult& result) {
     curl_easy_setopt(h, CURLOPT_POST, 1L);
     curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE, static_cast<long>(form.size()));
     curl_easy_setopt(h, CURLOPT_POSTFIELDS, form.c_str());
-    return FinishRequest(h, response, &result);
+    FinishRequest(h, response, &result);
+    return EventUploadDelivered(result);
 }

@@ -59,7 +59,8 @@ void CMainFrameUI::InitParams(const std::wstring& cacheDir, const STRUCT_Config&
 
 CControlUI* CMainFrameUI::CreateControl(LPCTSTR pstrClass) {
     if (EqualNoCase(pstrClass, L"CefBrowser")) {
-        std::wstring url = m_strUid.empty() ? std::wstring() : ConsoleUrlForUid(m_strUid);
+        // Without a uid (a start with the desktop session) the merchant signs in on the start page.
+        std::wstring url = m_strUid.empty() ? ConsoleStartUrl() : ConsoleUrlForUid(m_strUid);
         return new CCefBrowserUI(
             m_hWnd, [this](const std::wstring& name, const std::vector<std::wstring>& args) { return OnPageCall(name, args); },
             this, url.c_str());

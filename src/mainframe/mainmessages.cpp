@@ -36,7 +36,10 @@ LRESULT CMainFrameUI::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lPara
         HideToTray();
         bHandled = TRUE;
     } else if (uMsg == WM_COPYDATA) {
+        // TRUE tells the sending launch that a workbench took its packet, so it may end.
         OnCopyData(lParam);
+        bHandled = TRUE;
+        return TRUE;
     } else if (uMsg == WM_TRAY_ICON) {
         if (lParam == WM_RBUTTONUP)
             ShowTrayMenu();

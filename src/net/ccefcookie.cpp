@@ -3,7 +3,11 @@
 #include "common/debug.h"
 #include "platform/sysinfo.h"
 
-bool CCefCookie::Visit(const DuiLib::CefCookie& cookie, int, int, bool&) {
+bool CCefCookie::Visit(const DuiLib::CefCookie& cookie, int count, int, bool&) {
+    // Each visit of the store writes the text anew: two collections whose visits both run after
+    // the second clear must not add up.
+    if (count == 0)
+        Clear();
     if (!cookie.name() || !cookie.value())
         return true;
     std::string name = WideToAnsi(cookie.name());

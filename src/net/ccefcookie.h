@@ -1,6 +1,7 @@
 #pragma once
 // The cookie visitor that turns the browser's cookie store into the Cookie text of merchant
-// calls: "name=value;" per cookie, entries separated by one space, in the store's order.
+// calls: "name=value;" per cookie, entries separated by one space, in the store's order. A visit
+// replaces the text from its first cookie on, so collecting twice gives the same text.
 // The browser fills it on its own schedule while the window thread reads it, so one lock
 // guards the text.
 #include <atomic>

@@ -13,11 +13,19 @@
 const char* const kShopdeskAppVersion = "2.1.4";
 
 const std::string& GetShopdeskUserAgent() {
-    static const std::string ua =
-        std::string("Mozilla/5.0 (Windows NT 6.2; WOW64) AppleWebKit/537.36 (KHTML, like Gecko) "
-                    "Chrome/49.0.2623.110 Safari/537.36 qdxappcode/im.qdx.windows qdxappver/") +
-        kShopdeskAppVersion;
-    return ua;
+    // Never destroyed: upload threads may still start requests while the process runs its exit
+    // handlers, after function-local statics are gone.
+    static const std::string* const ua =
+        new std::string(std::string("Mozilla/5.0 (Windows NT 6.2; WOW64) AppleWebKit/537.36 (KHTML, like Gecko) "
+                                    "Chrome/49.0.2623.110 Safari/537.36 qdxappcode/im.qdx.windows qdxappver/") +
+                        kShopdeskAppVersion);
+    return *ua;
+}
+
+bool EventUploadDelivered(const SHttpResult& result) {
+    long code = result.nResponseCode;
+    bool serverFailed = code >= 500 || code == 408 || code == 429;
+    return result.bSuccess && result.bComplete && !serverFailed;
 }
 
 std::string UrlEncode(const std::string& bytes) {
@@ -157,6 +165,7 @@ bool CHttpWork::FinishRequest(CURL* handle, std::string& response, SHttpResult* 
         result->strResponse = response;
     result->strError = curl_easy_strerror(rc);
     result->bSuccess = !response.empty();
+    result->bComplete = rc == CURLE_OK;
     long code = 0;
     curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &code);
     result->nResponseCode = code;

@@ -20,6 +20,7 @@ struct SHttpResult {
     std::string strResponse; // whole decoded body; untouched when the body was empty
     std::string strError;    // the transfer library's text for its result, also on success
     bool bSuccess = false;   // a non-empty body arrived
+    bool bComplete = false;  // the transfer ended without a transport error (nothing cut short)
     long nResponseCode = 0;  // HTTP status of the last response, 0 without one
 };
 
@@ -28,6 +29,11 @@ void AppendParam(std::string& body, const char* key, const std::string& value, b
 void AppendParamInt64(std::string& body, const char* key, int64_t value);
 // Unreserved bytes (letters, digits, "-._~") pass; every other byte becomes "%XX" (upper case).
 std::string UrlEncode(const std::string& bytes);
+
+// Whether an event upload reached the server: a complete answer with a body whose status is
+// not a server failure (5xx), a time-out (408) or a throttle (429). A body cut short or an
+// error page would otherwise delete an event the server never took.
+bool EventUploadDelivered(const SHttpResult& result);
 
 class CHttpWork {
 public:
@@ -72,7 +78,8 @@ public:
     bool Subscription_SetSubscribe(const std::string& cookie, int32_t otaId, const std::string& type, int status,
                                    SHttpResult& result);
 
-    // Mobile API: one usage event, signed (built by the event reporter).
+    // Mobile API: one usage event, signed (built by the event reporter). True when the server
+    // took it (see EventUploadDelivered); otherwise the event is to be stored and sent again.
     bool UploadEvent(const SEventLogMsgEx& event, SHttpResult& result);
 
 private:

@@ -49,6 +49,10 @@ CPlaySound::~CPlaySound() {
 }
 
 int CPlaySound::StartThread() {
+    // Two first Play calls on different threads must not both start (and so overwrite) a worker.
+    std::lock_guard<std::mutex> lock(m_threadLock);
+    if (m_hThread.joinable())
+        return 0;
     try {
         m_hThread = std::thread(SoundThreadProc, m_state);
     } catch (const std::system_error&) {
@@ -58,8 +62,7 @@ int CPlaySound::StartThread() {
 }
 
 int CPlaySound::Play(const std::wstring& kind) {
-    if (!m_hThread.joinable())
-        StartThread();
+    StartThread();
     std::lock_guard<std::mutex> lock(m_state->m_lock);
     m_state->m_strKind = kind;
     m_state->m_bSignalled = true;

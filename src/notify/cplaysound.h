@@ -1,9 +1,11 @@
 #pragma once
 // The notification sound player. Play returns at once; a worker thread talks to the audio
 // device. Requests form a one-deep mailbox: a request the worker has not picked up yet is
-// replaced by the next, so a burst of Play calls plays the last kind once.
+// replaced by the next, so a burst of Play calls plays the last kind once. Play and StartThread
+// may be called from any thread at once; only the destructor must run alone.
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -21,7 +23,7 @@ public:
 
     // Requests the sound of `kind`; starts the worker on first use. Non-zero when the request was posted.
     int Play(const std::wstring& kind);
-    // Starts the worker; 0.
+    // Starts the worker unless it runs; 0.
     int StartThread();
 
     // Result of the last open or play the worker carried out (0 is success); for diagnostics.
@@ -34,5 +36,6 @@ private:
     static void SoundThreadProc(std::shared_ptr<State> state);
 
     std::shared_ptr<State> m_state; // shared with the worker, which may outlive a bounded stop
+    std::mutex m_threadLock;        // guards the start of m_hThread
     std::thread m_hThread;
 };

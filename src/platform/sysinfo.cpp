@@ -22,7 +22,8 @@ std::wstring GetModuleFileName() {
     ssize_t n = readlink("/proc/self/exe", buf, sizeof(buf) - 1);
     if (n <= 0)
         return std::wstring();
-    return MultiByteToWide(CP_ACP, buf, static_cast<int>(n));
+    // File names are UTF-8; the path is read before the program sets its locale, too.
+    return MultiByteToWide(CP_UTF8, buf, static_cast<int>(n));
 }
 
 bool GetKernelVersion(int& major, int& minor) {

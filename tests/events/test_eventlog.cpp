@@ -286,3 +286,50 @@ TEST_F(EventTest, KilledWhileStoringLeavesAReadableStoreWithoutDuplicates) {
     CEventLogManage again;
     EXPECT_TRUE(again.InitDB(Utf8ToWide(cacheDir)));
 }
+
+TEST_F(EventTest, EventsAnsweredWithAServerFailureOrCutShortAreKeptAndSentAtTheNextStart) {
+    DemoPeer peer;
+    ASSERT_TRUE(peer.Start(home.path() + "/demo"));
+    PointMobileHostAt(peer.BaseUrl());
+    auto uploads = [&] {
+        int n = 0;
+        for (const Json::Value& r : peer.Requests())
+            n += r["target"].asString() == "/mobilelog/rest/EventLog/";
+        return n;
+    };
+    {
+        CEventLogManage m;
+        ASSERT_TRUE(m.InitDB(Utf8ToWide(cacheDir)));
+        m.Start();
+        int stored = 0;
+        // A server failure, a throttle and a body cut mid-way: the server never took the event.
+        for (const char* fault : {"500", "429", "cut"}) {
+            peer.Get(std::string("/demo/fault?mode=") + fault + "&count=5&path=/mobilelog/");
+            for (int i = 0; i < 5; ++i)
+                m.AddEvent("page", {{"seq", std::string(fault) + "-" + std::to_string(i)}});
+            stored += 5;
+            EXPECT_TRUE(WaitFor([&] { return RowCount(DbPath()) == stored; }, 15000)) << fault;
+        }
+        // A refusal is the server's word on the event: it is not sent again.
+        peer.Get("/demo/fault?mode=400&count=5&path=/mobilelog/");
+        for (int i = 0; i < 5; ++i)
+            m.AddEvent("page", {{"seq", "refused-" + std::to_string(i)}});
+        EXPECT_TRUE(WaitFor([&] { return uploads() == 20; }, 15000));
+        EXPECT_TRUE(WaitFor([&] { return m.QueuedCount() == 0; }, 5000));
+    }
+    EXPECT_EQ(RowCount(DbPath()), 15);
+    EXPECT_EQ(peer.Events()["count"].asUInt(), 0u);
+    {
+        CEventLogManage m;
+        ASSERT_TRUE(m.InitDB(Utf8ToWide(cacheDir)));
+        m.Start();
+        ASSERT_TRUE(WaitFor([&] { return RowCount(DbPath()) == 0; }, 15000));
+    }
+    std::set<std::string> seqs;
+    Json::Value events = peer.Events();
+    for (const Json::Value& e : events["events"])
+        seqs.insert(e["attr"]["seq"].asString());
+    EXPECT_EQ(seqs.size(), 15u);
+    EXPECT_EQ(seqs.count("500-0") + seqs.count("429-4") + seqs.count("cut-2"), 3u);
+    EXPECT_EQ(seqs.count("refused-0"), 0u);
+}

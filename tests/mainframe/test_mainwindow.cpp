@@ -260,9 +260,10 @@ TEST_F(MainWindowTest, FailedAutorunSwitchLeavesSettingsAlone) {
 TEST_F(MainWindowTest, ForwardedUidLoadsItsConsolePage) {
     Open();
     frame->ShowWindow(true, false);
-    std::wstring uid = L"9527&next=/x y";
+    SForwardUid request{L"9527&next=/x y"};
     // Another instance finds us by title and sends the packet.
-    platform::EnumWindows(ForwardUidProc, reinterpret_cast<LPARAM>(&uid));
+    platform::EnumWindows(ForwardUidProc, reinterpret_cast<LPARAM>(&request));
+    EXPECT_EQ(request.delivered, 1);
     Pump(300);
     // Not signed in, the console sends us to its sign-in page with the uid it received: the
     // whole text arrived as one query value.

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <thread>
+#include <vector>
 #include <unistd.h>
 
 #include "common/sysutils.h"
@@ -108,6 +110,26 @@ TEST_F(PlaySoundTest, DestroyingWhilePlayingEndsTheWorker) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     player.reset(); // must return (bounded wait) and leave the alias closed
     EXPECT_EQ(platform::mciSendString(L"stop conversation"), MCIERR_INVALID_DEVICE_NAME);
+}
+
+TEST_F(PlaySoundTest, FirstPlaysFromSeveralThreadsAtOnceStartOneWorker) {
+    InstallSounds();
+    for (int round = 0; round < 20; ++round) {
+        CPlaySound player(AnsiToWide(m_exeDir));
+        std::atomic<int> ready{0};
+        std::vector<std::thread> callers;
+        for (int i = 0; i < 4; ++i)
+            callers.emplace_back([&] {
+                ++ready;
+                while (ready.load() < 4) {
+                }
+                player.Play(L"order");
+            });
+        for (std::thread& t : callers)
+            t.join();
+        WaitFor([&] { return player.PlayedCount() >= 1; });
+        ASSERT_GE(player.PlayedCount(), 1u) << "round " << round;
+    }
 }
 
 TEST(CommandStrings, RejectWhatTheyDoNotKnow) {
