@@ -68,6 +68,7 @@ void RegisterControlRoutes(httplib::Server& server, DemoState& state) {
             item["has_cookie"] = r.hasCookieHeader;
             item["cookie"] = r.cookie;
             item["accept_encoding"] = r.acceptEncoding;
+            item["refused"] = r.refused;
             list.append(item);
         }
         ReplyJson(res, list);

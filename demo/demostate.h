@@ -57,6 +57,7 @@ struct RecordedRequest {
     std::string cookie;
     std::string acceptEncoding;
     bool hasCookieHeader = false;
+    std::string refused; // why the server refused the request; empty when it did not
 };
 
 struct ArmedFault {
@@ -102,6 +103,12 @@ struct DemoState {
 void SeedDemoData(DemoState& state);
 
 const char* const kSessionCookie = "shopdesk_session";
+// The answer header that ties a response to its recorded request.
+const char* const kRequestSeqHeader = "X-Demo-Request";
 const char* const kEventSignSalt = "3c9e0a7b51d2f84e6a0b9c7d2e5f1a48";
+// The one user agent of the workbench's native requests; the API refuses any other.
+const char* const kWorkbenchUserAgent =
+    "Mozilla/5.0 (Windows NT 6.2; WOW64) AppleWebKit/537.36 (KHTML, like Gecko) Chrome/49.0.2623.110 "
+    "Safari/537.36 qdxappcode/im.qdx.windows qdxappver/2.1.4";
 
 } // namespace demo

@@ -1,6 +1,7 @@
-// The mobile API: the version check and the usage-event upload. Uploads are checked the way
-// the real collector does: the signature is recomputed from the salt, "ts" and the data text,
-// and an event whose signature or shape is wrong is refused and not kept.
+// The mobile API: the version check and the usage-event upload, both checked as a strict server
+// checks them: the raw request first (no query, no cookie, form fields in order and strictly
+// encoded), then the exact shape of the JSON texts and the signature recomputed from the salt,
+// "ts" and the data text. A refused event is not kept.
 #include <openssl/evp.h>
 
 #include <cstdio>
@@ -8,6 +9,7 @@
 #include <fstream>
 
 #include "routes.h"
+#include "strictcheck.h"
 
 namespace demo {
 
@@ -34,9 +36,94 @@ std::string Base64Of(const std::string& bytes) {
     return out;
 }
 
-void Refuse(DemoState& state, httplib::Response& res, int code, const std::string& why) {
-    ++state.rejectedEvents;
-    ReplyJson(res, Envelope(code, why), 400);
+const char* const kAppCode = "win.qdx.tsclient";
+const char* const kAppVersion = "2.1.4";
+
+bool IsUpperHexGuid(const std::string& text) {
+    if (text.size() != 32)
+        return false;
+    for (char c : text)
+        if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F')))
+            return false;
+    return true;
+}
+
+bool IsVersionPair(const std::string& text) {
+    size_t dot = text.find('.');
+    auto digits = [](const std::string& s) {
+        return !s.empty() && s.find_first_not_of("0123456789") == std::string::npos;
+    };
+    return dot != std::string::npos && digits(text.substr(0, dot)) && digits(text.substr(dot + 1));
+}
+
+// The envelope of "jsondata", exactly as the client writes it.
+bool CheckEnvelope(const std::string& text, Json::Value& update, std::string& why) {
+    Json::Value envelope;
+    if (!ParseCompactJson(text, envelope, why) || !HasExactMembers(envelope, {"post_style", "update"}, "jsondata", why))
+        return false;
+    if (envelope["post_style"] != "default") {
+        why = "post_style must be \"default\"";
+        return false;
+    }
+    update = envelope["update"];
+    if (!HasExactMembers(update, {"data", "sign", "ts"}, "update", why))
+        return false;
+    if (!update["data"].isString() || !update["sign"].isString() || !update["ts"].isInt64()) {
+        why = "update members of the wrong type";
+        return false;
+    }
+    return true;
+}
+
+// The data text: one event object with every basic member and nothing else.
+bool CheckEventData(const std::string& text, int64_t ts, Json::Value& event, std::string& why) {
+    Json::Value data;
+    if (!ParseCompactJson(text, data, why)) {
+        why = "data: " + why;
+        return false;
+    }
+    if (!data.isArray() || data.size() != 1) {
+        why = "data must be an array of one event";
+        return false;
+    }
+    event = data[0];
+    if (!HasExactMembers(event, {"attr", "basic"}, "event", why))
+        return false;
+    const Json::Value& attr = event["attr"];
+    if (!attr.isNull()) {
+        if (!attr.isObject() || attr.empty()) {
+            why = "attr must be null or an object with members";
+            return false;
+        }
+        for (const std::string& name : attr.getMemberNames())
+            if (!attr[name].isString()) {
+                why = "attr member \"" + name + "\" is not a string";
+                return false;
+            }
+    }
+    const Json::Value& basic = event["basic"];
+    const std::vector<std::string> texts = {"app_code", "app_ver",  "device_type", "sys_ver", "hardware_model",
+                                            "event_code", "event_guid", "uid", "open_udid", "launch_guid"};
+    std::vector<std::string> all = texts;
+    all.push_back("event_time");
+    if (!HasExactMembers(basic, all, "basic", why))
+        return false;
+    for (const std::string& name : texts)
+        if (!basic[name].isString()) {
+            why = "basic member \"" + name + "\" is not a string";
+            return false;
+        }
+    if (!basic["event_time"].isInt64() || basic["event_time"].asInt64() != ts) {
+        why = "basic.event_time must be the integer ts";
+        return false;
+    }
+    if (basic["app_code"] != kAppCode || basic["device_type"] != "win" ||
+        (basic["hardware_model"] != "64" && basic["hardware_model"] != "32") ||
+        !IsVersionPair(basic["sys_ver"].asString()) || !IsUpperHexGuid(basic["event_guid"].asString())) {
+        why = "basic members with wrong values";
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -45,6 +132,11 @@ void RegisterMobileApi(httplib::Server& server, DemoState& state) {
     DemoState* st = &state;
 
     server.Get("/system/update/native_app_check_update/v1", [st](const httplib::Request& req, httplib::Response& res) {
+        std::string why;
+        if (!CheckNoQuery(req, why) || !CheckNoCookie(req, why) || !req.body.empty()) {
+            RefuseRequest(*st, res, 1001, why.empty() ? "unexpected body" : why);
+            return;
+        }
         std::lock_guard<std::mutex> guard(st->lock);
         Json::Value data(Json::objectValue);
         data["has_new_version"] = st->hasNewVersion ? 1 : 0;
@@ -57,36 +149,35 @@ void RegisterMobileApi(httplib::Server& server, DemoState& state) {
     });
 
     server.Post("/mobilelog/rest/EventLog/", [st](const httplib::Request& req, httplib::Response& res) {
-        std::lock_guard<std::mutex> guard(st->lock);
-        Json::Value envelope, data;
-        if (req.get_param_value("app_code").empty() || req.get_param_value("app_ver").empty() ||
-            !ParseJson(req.get_param_value("jsondata"), envelope) || !envelope.isObject()) {
-            Refuse(*st, res, 1001, "bad request");
-            return;
-        }
-        const Json::Value& update = envelope["update"];
-        if (!update.isObject() || !update["data"].isString() || !update["sign"].isString() ||
-            !update["ts"].isIntegral()) {
-            Refuse(*st, res, 1001, "bad request");
-            return;
-        }
+        // A refused event is counted, so tests see that it never arrived.
+        auto refuse = [st, &res](int code, const std::string& why) {
+            {
+                std::lock_guard<std::mutex> guard(st->lock);
+                ++st->rejectedEvents;
+            }
+            RefuseRequest(*st, res, code, why);
+        };
+        std::string why;
+        std::vector<std::string> form;
+        if (!CheckNoQuery(req, why) || !CheckNoCookie(req, why) ||
+            !ParseStrictForm(req, {"app_code", "app_ver", "jsondata"}, form, why))
+            return refuse(1001, "bad request: " + why);
+        if (form[0] != kAppCode || form[1] != kAppVersion)
+            return refuse(1001, "bad request: app_code must be " + std::string(kAppCode) + " and app_ver " + kAppVersion);
+        Json::Value update, event;
+        if (!CheckEnvelope(form[2], update, why))
+            return refuse(1001, "bad request: " + why);
         std::string dataText = update["data"].asString();
-        std::string expected =
-            Base64Of(Md5HexOf(std::string(kEventSignSalt) + std::to_string(update["ts"].asInt64()) + dataText));
-        if (update["sign"].asString() != expected) {
-            Refuse(*st, res, 1002, "sign error");
-            return;
-        }
-        if (!ParseJson(dataText, data) || !data.isArray() || data.size() != 1 || !data[0].isObject() ||
-            !data[0]["basic"].isObject()) {
-            Refuse(*st, res, 1003, "bad data");
-            return;
-        }
-        Json::Value event = data[0];
-        event["app_code_form"] = req.get_param_value("app_code");
-        event["app_ver_form"] = req.get_param_value("app_ver");
+        int64_t ts = update["ts"].asInt64();
+        if (update["sign"].asString() != Base64Of(Md5HexOf(std::string(kEventSignSalt) + std::to_string(ts) + dataText)))
+            return refuse(1002, "sign error");
+        if (!CheckEventData(dataText, ts, event, why))
+            return refuse(1003, "bad data: " + why);
+        event["app_code_form"] = form[0];
+        event["app_ver_form"] = form[1];
         event["ts"] = update["ts"];
         event["received_at"] = static_cast<Json::Int64>(std::time(nullptr));
+        std::lock_guard<std::mutex> guard(st->lock);
         st->events.append(event);
         if (!st->dataDir.empty()) {
             std::ofstream out(st->dataDir + "/events.jsonl", std::ios::app);

@@ -1,6 +1,7 @@
 #include "routes.h"
 
 #include "common/jsonparse.h"
+#include "strictcheck.h"
 
 namespace demo {
 
@@ -49,7 +50,16 @@ std::string CookieValue(const httplib::Request& req, const std::string& name) {
 }
 
 namespace {
-const char kRequestSeqHeader[] = "X-Demo-Request";
+
+// The native requests of the workbench; the web console's pages and the avatar pictures are
+// fetched by the browser or without a user agent.
+bool IsApiPath(const std::string& path) {
+    for (const char* prefix : {"/tessaril/api/", "/system/update/", "/mobilelog/"})
+        if (path.rfind(prefix, 0) == 0)
+            return true;
+    return false;
+}
+
 } // namespace
 
 void RegisterRoutes(httplib::Server& server, DemoState& state) {
@@ -71,6 +81,11 @@ void RegisterRoutes(httplib::Server& server, DemoState& state) {
             state.requests.push_back(std::move(r));
             while (state.requests.size() > 500)
                 state.requests.pop_front();
+        }
+        std::string why;
+        if (IsApiPath(req.path) && !CheckUserAgent(req, why)) {
+            RefuseRequest(state, res, 1001, why);
+            return httplib::Server::HandlerResponse::Handled;
         }
         return ApplyFault(state, req, res);
     });

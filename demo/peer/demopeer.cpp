@@ -17,6 +17,8 @@
 
 #include <httplib.h>
 
+#include "demostate.h"
+
 #ifndef SHOPDESK_DEMO_SERVER_PATH
 #error "SHOPDESK_DEMO_SERVER_PATH must name the built demo server"
 #endif
@@ -72,6 +74,13 @@ void DemoPeer::Stop() {
         waitpid(m_pid, &status, 0);
         m_pid = -1;
     }
+}
+
+httplib::Client DemoPeer::WorkbenchClient() const {
+    httplib::Client cli("127.0.0.1", m_port);
+    cli.set_read_timeout(20, 0);
+    cli.set_default_headers({{"User-Agent", demo::kWorkbenchUserAgent}});
+    return cli;
 }
 
 std::string DemoPeer::Get(const std::string& target, int* status) const {

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include <httplib.h>
 #include <json/json.h>
 
 class DemoPeer {
@@ -20,6 +21,8 @@ public:
     int Port() const { return m_port; }
     std::string BaseUrl() const { return "http://127.0.0.1:" + std::to_string(m_port); }
 
+    // A client that identifies itself as the workbench does, for requests to the API.
+    httplib::Client WorkbenchClient() const;
     // Plain requests to the server's own switches and listings.
     std::string Get(const std::string& target, int* status = nullptr) const;
     Json::Value GetJson(const std::string& target) const;

@@ -68,7 +68,7 @@ Json::Value Parse(const std::string& text) {
 class DemoServerTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(peer.Start(home.path() + "/demo")); }
-    httplib::Client Client() const { return httplib::Client("127.0.0.1", peer.Port()); }
+    httplib::Client Client() const { return peer.WorkbenchClient(); }
 
     ScopedTestHome home;
     DemoPeer peer;
@@ -137,37 +137,76 @@ TEST_F(DemoServerTest, WorkbenchChangesAreKept) {
     EXPECT_NE(statusBefore, subs["data"]["sub_list"][0]["status"].asString());
 }
 
-TEST_F(DemoServerTest, EventUploadKeepsOnlyCorrectlySignedEvents) {
-    Json::Value item(Json::objectValue);
-    item["attr"] = Json::Value();
-    item["basic"]["event_code"] = "launch";
-    item["basic"]["event_time"] = 1700000000;
-    Json::Value data(Json::arrayValue);
-    data.append(item);
-    std::string dataText = JsonText(data);
+namespace {
 
-    auto post = [&](const std::string& sign) {
-        Json::Value env(Json::objectValue);
-        env["post_style"] = "default";
-        env["update"]["data"] = dataText;
-        env["update"]["sign"] = sign;
-        env["update"]["ts"] = 1700000000;
-        std::string form = "app_code=win.qdx.tsclient&app_ver=2.1.4&jsondata=" + FormEncode(JsonText(env));
-        return Client().Post("/mobilelog/rest/EventLog/", form, "application/x-www-form-urlencoded");
-    };
-    std::string good = B64(Md5Hex("3c9e0a7b51d2f84e6a0b9c7d2e5f1a48" "1700000000" + dataText));
-    auto ok = post(good);
+const int64_t kTs = 1700000000;
+
+// An event object with every member the workbench sends.
+Json::Value FullEvent(const std::string& note) {
+    Json::Value item(Json::objectValue);
+    item["attr"]["note"] = note;
+    Json::Value& b = item["basic"];
+    b["app_code"] = "win.qdx.tsclient";
+    b["app_ver"] = "2.1.4";
+    b["device_type"] = "win";
+    b["sys_ver"] = "6.1";
+    b["hardware_model"] = "64";
+    b["event_code"] = "launch";
+    b["event_time"] = static_cast<Json::Int64>(kTs);
+    b["event_guid"] = "0123456789ABCDEF0123456789ABCDEF";
+    b["uid"] = "u1";
+    b["open_udid"] = "machine";
+    b["launch_guid"] = "LG";
+    return item;
+}
+
+std::string DataText(const Json::Value& event) {
+    Json::Value data(Json::arrayValue);
+    data.append(event);
+    return JsonText(data);
+}
+
+std::string Sign(int64_t ts, const std::string& data) {
+    return B64(Md5Hex("3c9e0a7b51d2f84e6a0b9c7d2e5f1a48" + std::to_string(ts) + data));
+}
+
+Json::Value Envelope(const std::string& data, int64_t ts, const std::string& sign) {
+    Json::Value env(Json::objectValue);
+    env["post_style"] = "default";
+    env["update"]["data"] = data;
+    env["update"]["sign"] = sign;
+    env["update"]["ts"] = static_cast<Json::Int64>(ts);
+    return env;
+}
+
+std::string Form(const std::string& envelopeText, const std::string& appCode = "win.qdx.tsclient",
+                 const std::string& appVer = "2.1.4") {
+    return "app_code=" + FormEncode(appCode) + "&app_ver=" + FormEncode(appVer) + "&jsondata=" + FormEncode(envelopeText);
+}
+
+std::string GoodForm(const std::string& note = "ok") {
+    std::string data = DataText(FullEvent(note));
+    return Form(JsonText(Envelope(data, kTs, Sign(kTs, data))));
+}
+
+} // namespace
+
+TEST_F(DemoServerTest, EventUploadKeepsOnlyCorrectlySignedEvents) {
+    auto ok = Client().Post("/mobilelog/rest/EventLog/", GoodForm(), "application/x-www-form-urlencoded");
     ASSERT_TRUE(ok);
-    EXPECT_EQ(0, Parse(ok->body)["code"].asInt());
-    auto bad = post(B64(Md5Hex("wrong salt" + dataText)));
+    EXPECT_EQ(200, ok->status);
+    EXPECT_EQ(0, Parse(ok->body)["code"].asInt()) << ok->body;
+    std::string data = DataText(FullEvent("bad"));
+    auto bad = Client().Post("/mobilelog/rest/EventLog/", Form(JsonText(Envelope(data, kTs, B64(Md5Hex("wrong salt" + data))))),
+                             "application/x-www-form-urlencoded");
     ASSERT_TRUE(bad);
     EXPECT_EQ(400, bad->status);
-    EXPECT_NE(0, Parse(bad->body)["code"].asInt());
+    EXPECT_EQ(1002, Parse(bad->body)["code"].asInt());
 
     Json::Value events = peer.Events();
     EXPECT_EQ(1u, events["count"].asUInt());
     EXPECT_EQ(1, events["rejected"].asInt());
-    EXPECT_EQ("launch", events["events"][0]["basic"]["event_code"].asString());
+    EXPECT_EQ("ok", events["events"][0]["attr"]["note"].asString());
 
     // Accepted events survive a restart of the server on the same data folder.
     peer.Stop();
@@ -175,11 +214,98 @@ TEST_F(DemoServerTest, EventUploadKeepsOnlyCorrectlySignedEvents) {
     EXPECT_EQ(1u, peer.Events()["count"].asUInt());
 }
 
+// Each request differs from what the workbench sends in one way a strict server refuses.
+TEST_F(DemoServerTest, TheApiRefusesEveryKindOfMalformedRequestAndRecordsWhy) {
+    struct Bad {
+        const char* what;
+        std::string method, target, body, contentType;
+        httplib::Headers headers;
+        const char* reason;
+    };
+    const std::string upload = "/mobilelog/rest/EventLog/", version = "/system/update/native_app_check_update/v1";
+    const std::string form = "application/x-www-form-urlencoded";
+    const std::string good = GoodForm("a b");
+    std::string lower = good;
+    for (size_t i = lower.find('%'); i != std::string::npos; i = lower.find('%', i + 1))
+        for (size_t k = i + 1; k <= i + 2 && k < lower.size(); ++k)
+            lower[k] = static_cast<char>(std::tolower(static_cast<unsigned char>(lower[k])));
+    std::string plus = good;
+    plus.replace(plus.find("%20"), 3, "+");
+    std::string data = DataText(FullEvent("x"));
+    Json::Value withoutUdid = FullEvent("x");
+    withoutUdid["basic"].removeMember("open_udid");
+    std::string dataNoUdid = DataText(withoutUdid);
+    Json::StreamWriterBuilder styled;
+    std::string unsorted = "{\"update\":" + JsonText(Envelope(data, kTs, Sign(kTs, data))["update"]) +
+                           ",\"post_style\":\"default\"}";
+    const httplib::Headers browser = {{"User-Agent", "Mozilla/5.0 (X11; Linux x86_64) Chrome/120"}};
+
+    const std::vector<Bad> cases = {
+        {"fields out of order", "POST", upload,
+         "app_ver=2.1.4&app_code=win.qdx.tsclient&jsondata=" + good.substr(good.find("&jsondata=") + 10), form, {},
+         "form field 1"},
+        {"\"+\" for a blank", "POST", upload, plus, form, {}, "not percent-encoded"},
+        {"lower-case escapes", "POST", upload, lower, form, {}, "lower-case"},
+        {"a raw JSON value", "POST", upload,
+         "app_code=win.qdx.tsclient&app_ver=2.1.4&jsondata=" + JsonText(Envelope(data, kTs, Sign(kTs, data))), form, {},
+         "not percent-encoded"},
+        {"an extra field", "POST", upload, good + "&debug=1", form, {}, "after \"jsondata\""},
+        {"a missing field", "POST", upload, "app_code=win.qdx.tsclient&app_ver=2.1.4", form, {}, "before field"},
+        {"another app_code", "POST", upload, Form(JsonText(Envelope(data, kTs, Sign(kTs, data))), "win.qdx.other"), form,
+         {}, "app_code must be"},
+        {"another app_ver", "POST", upload, Form(JsonText(Envelope(data, kTs, Sign(kTs, data))), "win.qdx.tsclient", "2.1.5"),
+         form, {}, "app_code must be"},
+        {"another post_style", "POST", upload,
+         [&] {
+             Json::Value env = Envelope(data, kTs, Sign(kTs, data));
+             env["post_style"] = "batch";
+             return Form(JsonText(env));
+         }(),
+         form, {}, "post_style"},
+        {"JSON with blanks", "POST", upload, Form(Json::writeString(styled, Envelope(data, kTs, Sign(kTs, data)))), form, {},
+         "not compact"},
+        {"keys out of order", "POST", upload, Form(unsorted), form, {}, "not compact"},
+        {"an event without open_udid", "POST", upload, Form(JsonText(Envelope(dataNoUdid, kTs, Sign(kTs, dataNoUdid)))),
+         form, {}, "basic has other members"},
+        {"ts other than event_time", "POST", upload, Form(JsonText(Envelope(data, kTs + 1, Sign(kTs + 1, data)))), form,
+         {}, "event_time"},
+        {"a query on the upload", "POST", upload + "?debug=1", good, form, {}, "unexpected query"},
+        {"a cookie on the upload", "POST", upload, good, form, {{"Cookie", "shopdesk_session=1"}}, "Cookie"},
+        {"another body type", "POST", upload, good, "text/plain", {}, "Content-Type"},
+        {"a browser's user agent on the upload", "POST", upload, good, form, browser, "User-Agent"},
+        {"a query on the version check", "GET", version + "?app_ver=2.1.4", "", "", {}, "unexpected query"},
+        {"a cookie on the version check", "GET", version, "", "", {{"Cookie", "shopdesk_session=1"}}, "Cookie"},
+        {"a browser's user agent on the version check", "GET", version, "", "", browser, "User-Agent"},
+        {"a browser's user agent on the merchant API", "GET", "/tessaril/api/shop/get_list", "", "", browser,
+         "User-Agent"},
+    };
+    for (const Bad& c : cases) {
+        SCOPED_TRACE(c.what);
+        httplib::Client cli = Client();
+        httplib::Result res = c.method == "GET" ? cli.Get(c.target, c.headers)
+                                                : cli.Post(c.target, c.headers, c.body, c.contentType);
+        ASSERT_TRUE(res);
+        EXPECT_EQ(400, res->status);
+        EXPECT_NE(Parse(res->body)["message"].asString().find(c.reason), std::string::npos) << res->body;
+        Json::Value seen = peer.Requests();
+        ASSERT_FALSE(seen.empty());
+        EXPECT_NE(seen[seen.size() - 1]["refused"].asString().find(c.reason), std::string::npos);
+    }
+    EXPECT_EQ(0u, peer.Events()["count"].asUInt());
+    // The request that differs from none of them is taken.
+    auto ok = Client().Post(upload, good, form);
+    ASSERT_TRUE(ok);
+    EXPECT_EQ(200, ok->status) << ok->body;
+    EXPECT_EQ(200, Client().Get(version)->status);
+    EXPECT_EQ(1u, peer.Events()["count"].asUInt());
+}
+
 TEST_F(DemoServerTest, VersionAnswerFollowsTheSwitch) {
-    Json::Value none = peer.GetJson("/system/update/native_app_check_update/v1");
+    auto version = [&] { return Parse(Client().Get("/system/update/native_app_check_update/v1")->body); };
+    Json::Value none = version();
     EXPECT_EQ(0, none["data"]["has_new_version"].asInt());
     peer.Get("/demo/version?has_new=1&version=3.0.0");
-    Json::Value some = peer.GetJson("/system/update/native_app_check_update/v1");
+    Json::Value some = version();
     EXPECT_EQ(1, some["data"]["has_new_version"].asInt());
     EXPECT_EQ("3.0.0", some["data"]["newest_version"].asString());
     EXPECT_FALSE(some["data"]["url"].asString().empty());
@@ -196,8 +322,7 @@ TEST_F(DemoServerTest, AvatarsAreStablePngsAndArmedFaultsRunOut) {
     int status = 0;
     peer.Get("/avatar/alice.png", &status);
     EXPECT_EQ(500, status);
-    peer.Get("/system/update/native_app_check_update/v1", &status); // other paths are not affected
-    EXPECT_EQ(200, status);
+    EXPECT_EQ(200, Client().Get("/system/update/native_app_check_update/v1")->status); // other paths are not affected
     peer.Get("/avatar/alice.png", &status);
     EXPECT_EQ(500, status);
     EXPECT_EQ(a1, peer.Get("/avatar/alice.png", &status));
