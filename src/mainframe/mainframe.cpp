@@ -2,11 +2,8 @@
 // system commands.
 #include "cmainframeui.h"
 
-#include <json/json.h>
-
 #include "common/custommsg.h"
 #include "common/debug.h"
-#include "common/jsonparse.h"
 #include "dialogs/modalwnds.h"
 #include "dpilayout.h"
 #include "events/eventlogmanage.h"
@@ -45,6 +42,7 @@ CMainFrameUI::~CMainFrameUI() {
     delete m_pPopWnd;
     delete m_pHoverWnd;
     delete m_pWaitRing;
+    delete m_pSettingWnd;
 }
 
 void CMainFrameUI::InitParams(const std::wstring& cacheDir, const STRUCT_Config& settings, const std::wstring& uid) {
@@ -106,6 +104,8 @@ void CMainFrameUI::InitWindow() {
     if (!CreateOwnedPopup(m_pHoverWnd))
         return;
     m_pHoverWnd->SetMainHwnd(m_hWnd);
+    if (!CreateSettingWnd())
+        return;
 
     m_pWaitRing = new CWaitRing();
     if (m_pWaitRing->Create(m_hWnd, L"", WS_VISIBLE | WS_OVERLAPPEDWINDOW, WS_EX_WINDOWEDGE))
@@ -124,21 +124,8 @@ void CMainFrameUI::InitWindow() {
     } else {
         DEBUG_LOG(LOG_LEVEL_ERROR, L"错误", L"shopdesk数据库初始化失败！事件上报管理器将不会启动！！");
     }
-}
-
-void CMainFrameUI::CheckForNewVersion() {
-    std::string body;
-    if (!CHttpWork::GetInstance()->CheckUpdate(body))
-        return;
-    Json::Value root;
-    int hasNew = 0;
-    if (!JsonParse(body, root) || !JsonGetInt(JsonMember(root, "data"), "has_new_version", hasNew) || hasNew != 1)
-        return;
-    const Json::Value& data = JsonMember(root, "data");
-    std::string version, url;
-    JsonGetString(data, "newest_version", version);
-    JsonGetString(data, "url", url);
-    DEBUG_LOG(LOG_LEVEL_INFO, L"提示", L"new version %S available at %S", version.c_str(), url.c_str());
+    if (m_fnInitDone)
+        m_fnInitDone();
 }
 
 void CMainFrameUI::AdjustWindowForDpi() {
@@ -171,6 +158,8 @@ void CMainFrameUI::OnClick(TNotifyUI& msg) {
     } else if (name.CompareNoCase(L"restorebtn") == 0) {
         SendMessage(WM_SYSCOMMAND, SC_RESTORE, 0);
         return;
+    } else if (name.CompareNoCase(L"settingbtn") == 0) {
+        ShowSettingWnd();
     } else if (name.CompareNoCase(L"btn_reload") == 0) {
         if (m_pBrowser)
             m_pBrowser->LoadURL(ConsoleStartUrl());
