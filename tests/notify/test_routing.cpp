@@ -379,7 +379,7 @@ TEST_F(RoutingTest, NewAvatarsFromASlowHostDelayTheCallsNotTheWindowThread) {
 
     // The calls end in the page's order: Dan's tip with his avatar, his row read, then Eve.
     ASSERT_TRUE(WaitFor([&] { return !frame->HasPendingPageCalls(); }, 8000));
-    EXPECT_TRUE(PlayedMore("conversation", before, 2));
+    EXPECT_TRUE(WaitFor([&] { return Played("conversation") > before; }, 3000));
     EXPECT_EQ(frame->GetHoverWnd()->GetMessageIds(), std::vector<std::wstring>{L"c8"});
     EXPECT_EQ(TipText(L"user_name"), L"Eve");
     CMsgInfo dan;
