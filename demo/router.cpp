@@ -1,3 +1,6 @@
+#include <cstdio>
+#include <memory>
+
 #include "routes.h"
 
 #include "common/jsonparse.h"
@@ -100,6 +103,17 @@ void RegisterRoutes(httplib::Server& server, DemoState& state) {
                 break;
             }
         }
+    });
+    // The HTTP library refuses a form body over its limit (8192 bytes) before any handler sees
+    // it. Such a refusal names its reason, in the answer and in the server's own output, as a
+    // real server would, so a client can tell it from a lost answer.
+    server.set_error_handler([](const httplib::Request& req, httplib::Response& res) {
+        if (res.status != 413)
+            return;
+        std::string reason = "request body of " + std::to_string(req.body.size()) + " bytes to " + req.path +
+                             " refused: form bodies are limited to 8192 bytes";
+        std::fprintf(stderr, "shopdesk-demo-server: %s\n", reason.c_str());
+        res.set_content(reason, "text/plain");
     });
     RegisterMerchantApi(server, state);
     RegisterMobileApi(server, state);

@@ -1,4 +1,9 @@
 // Notification road timings inside a real main window, against the demo server:
+//  - the window thread's longest stall while 20 "UnReadMessage" calls bring new customers
+//    whose avatars come from a slow host, as a ratio to the stall of the same loop idle
+//    (the floor) and beside one download made on the window thread;
+//  - the main process's resident memory around ten rounds of page calls with 1 MB arguments
+//    and the sign-out after them, as a ratio to the memory before;
 //  - latency from the page call "UnReadMessage" (avatar already cached) until the tip window
 //    is visible, median and 99th percentile over 1,000 calls;
 //  - the cost of one hover-list update that rebuilds its four rows (Google Benchmark).
@@ -7,6 +12,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QTimer>
 #include <QWidget>
 
 #include <algorithm>
@@ -14,13 +20,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <string>
 #include <vector>
 
 #include "common/custommsg.h"
 #include "common/sysutils.h"
 #include "demopeer.h"
 #include "duilib/uicefbrowser.h"
+#include "events/eventlogmanage.h"
 #include "mainframe/cmainframeui.h"
+#include "notify/avatarcache.h"
 #include "notify/cframehoverui.h"
 #include "notify/cframetipui.h"
 #include "platform/textconv.h"
@@ -69,7 +79,8 @@ void MeasureTipLatency(const DemoPeer& server, int calls) {
                         Url(server, "/avatar/bench" + std::to_string(i) + ".png")});
         g_frame->OnPageCall(L"UnReadMessage", args.back()); // downloads and caches the avatar
     }
-    platform::PumpMessages(200);
+    while (g_frame->HasPendingPageCalls())
+        platform::PumpMessages(5);
     ShowStamp stamp;
     auto* tipWidget = static_cast<QWidget*>(platform::WidgetFromHandle(g_frame->GetTipWnd()->GetHWND()));
     if (!tipWidget)
@@ -100,6 +111,127 @@ void MeasureTipLatency(const DemoPeer& server, int calls) {
     };
     report("UnReadMessage -> tip shown (avatar cached)", shown);
     report("UnReadMessage whole call (tip, hover, sound)", returned);
+    std::fflush(stdout);
+}
+
+// The longest gap between the ticks of a 1 ms timer on the window thread.
+class StallProbe {
+public:
+    StallProbe() {
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            auto now = Clock::now();
+            m_longest = std::max(m_longest, now - m_last);
+            m_last = now;
+        });
+    }
+    void Start() {
+        m_longest = {};
+        m_last = Clock::now();
+        m_timer.start(1);
+    }
+    double StopMs() {
+        m_timer.stop();
+        return std::chrono::duration<double, std::milli>(m_longest).count();
+    }
+
+private:
+    QTimer m_timer;
+    Clock::time_point m_last{};
+    Clock::duration m_longest{};
+};
+
+void MeasureSlowAvatarStall(const DemoPeer& server, int calls, int delayMs) {
+    auto slowAvatar = [&](const std::string& name) {
+        return Url(server, "/avatar/" + name + ".png?fault=slow&delay_ms=" + std::to_string(delayMs));
+    };
+    StallProbe probe;
+    // What one of these downloads costs the window thread when it is made there.
+    probe.Start();
+    std::wstring path;
+    CAvatarCache::GetInstance()->GetAvatar(L"bench-sync", slowAvatar("bench-sync"), path);
+    platform::PumpMessages(20);
+    double onWindowThread = probe.StopMs();
+
+    probe.Start();
+    auto t0 = Clock::now();
+    for (int i = 0; i < calls; ++i) {
+        std::wstring id = L"bench-new" + std::to_wstring(i);
+        g_frame->OnPageCall(L"UnReadMessage", {id, L"New customer " + std::to_wstring(i), L"1", L"Hello?",
+                                               slowAvatar("bench-new" + std::to_string(i))});
+    }
+    while (g_frame->HasPendingPageCalls())
+        platform::PumpMessages(5);
+    double busy = probe.StopMs();
+    double elapsed = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+
+    probe.Start();
+    platform::PumpMessages(static_cast<int>(elapsed));
+    double floor = probe.StopMs();
+
+    std::printf("%d new-avatar UnReadMessage calls, avatar host %d ms slow, all done in %.0f ms:\n", calls, delayMs,
+                elapsed);
+    std::printf("  longest window-thread stall %8.1f ms  idle floor %6.1f ms  ratio %6.2f\n", busy, floor,
+                busy / floor);
+    std::printf("  one download on the window thread stalls it %8.1f ms  ratio %6.2f\n", onWindowThread,
+                onWindowThread / floor);
+    std::fflush(stdout);
+}
+
+// Resident memory of this process in KiB.
+long ResidentKb() {
+    std::ifstream status("/proc/self/status");
+    std::string key;
+    long kb = 0;
+    while (status >> key)
+        if (key == "VmRSS:" && status >> kb)
+            break;
+    return kb;
+}
+
+unsigned EventsAtServer(const DemoPeer& server) { return server.GetJson("/demo/events/count")["count"].asUInt(); }
+
+void RunUntilIdle(int settleMs) {
+    while (g_frame->HasPendingPageCalls())
+        platform::PumpMessages(5);
+    platform::PumpMessages(settleMs);
+}
+
+void MeasureHugeArgumentMemory(const DemoPeer& server, int rounds) {
+    auto round = [&](const std::wstring& text) {
+        g_frame->OnPageCall(L"WindowsConfig", {L"bench-m", text, L""});
+        g_frame->OnPageCall(L"UnReadMessage", {L"bench-big", text, L"1", text, L""});
+        g_frame->OnPageCall(L"HandleMessage", {L"bench-big2", text, L"conversation", text, L"", L"0", L"m-1"});
+        g_frame->OnPageCall(L"WindowsInterface", {L"EventSendMsg", L"bench-big", text, L"m-1", L"0"});
+        RunUntilIdle(200);
+    };
+    // Until the upload thread has sent (or given up on) everything queued.
+    auto drainEvents = [] {
+        for (int i = 0; i < 600 && g_EventLogManage.QueuedCount() > 0; ++i)
+            platform::PumpMessages(100);
+        platform::PumpMessages(2000);
+    };
+    // A signed-in session of ordinary traffic, then signed out: the floor.
+    round(L"Is the blue one in stock?");
+    g_frame->OnPageCall(L"ChangeUser", {});
+    drainEvents();
+    unsigned events = EventsAtServer(server);
+    long before = ResidentKb();
+
+    const std::wstring huge(1 << 20, L'长');
+    long peak = before;
+    for (int i = 0; i < rounds; ++i) {
+        round(huge);
+        peak = std::max(peak, ResidentKb());
+    }
+    g_frame->OnPageCall(L"ChangeUser", {});
+    drainEvents();
+    RunUntilIdle(1000);
+    long after = ResidentKb();
+    // Each round sends three events: the two messages received and the text sent.
+    std::printf("%d rounds of page calls with 1 MB arguments (%u of %d events accepted by the server):\n", rounds,
+                EventsAtServer(server) - events, 3 * rounds);
+    std::printf("  resident before %7.1f MB  peak %7.1f MB  after sign-out %7.1f MB  after/before %5.2f\n",
+                before / 1024.0, peak / 1024.0, after / 1024.0, static_cast<double>(after) / before);
     std::fflush(stdout);
 }
 
@@ -169,6 +301,10 @@ int main(int argc, char** argv) {
         return 1;
     g_frame->OnPageCall(L"WindowsConfig", {L"bench-m", L"Manager", Url(server, "/avatar/manager.png")});
 
+    while (g_frame->HasPendingPageCalls())
+        platform::PumpMessages(5);
+    MeasureSlowAvatarStall(server, 20, 500);
+    MeasureHugeArgumentMemory(server, 10);
     MeasureTipLatency(server, 1000);
     benchmark::RunSpecifiedBenchmarks();
 

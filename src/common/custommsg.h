@@ -21,6 +21,7 @@ constexpr UINT WM_CONFIG_CHANGE = 2204;      // wParam: setting index 0-7, lPara
 constexpr UINT WM_RELOAD_CONFIG = 2205;
 constexpr UINT WM_GET_WINDOWS_CONFIG = 3024;
 constexpr UINT WM_MSG_REQUEST_DONE = 3042;   // wParam: the request worker's task record
+constexpr UINT WM_AVATAR_READY = 3060;       // wParam: new SAvatarAnswer of the avatar worker
 constexpr UINT WM_TRAY_ICON = 0x401;         // lParam: WM_MOUSEMOVE, WM_LBUTTONDOWN or WM_RBUTTONUP
 constexpr UINT WM_MENU_CLICK = 0x479;        // wParam: item name, freed with DeletePtr
 

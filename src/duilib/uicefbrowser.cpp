@@ -9,6 +9,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWebChannel>
+#include <QSslCertificate>
+#include <QWebEngineCertificateError>
 #include <QWebEngineCookieStore>
 #include <QWebEngineHistory>
 #include <QWebEngineLoadingInfo>
@@ -291,6 +293,19 @@ void CCefBrowserUI::CreateView() {
         page->scripts().insert(script);
     }
 
+    QObject::connect(page, &QWebEnginePage::certificateError, m_pView, [this](const QWebEngineCertificateError& error) {
+        QWebEngineCertificateError answer = error;
+        std::vector<std::string> chain;
+        for (const QSslCertificate& c : answer.certificateChain())
+            chain.push_back(c.toDer().toStdString());
+        if (m_trust.Accepts(answer.url().toString().toStdWString(), chain)) {
+            answer.acceptCertificate();
+        } else {
+            DEBUG_LOG(LOG_LEVEL_INFO, L"警告", L"certificate of %s refused: %s", answer.url().toString().toStdWString().c_str(),
+                      answer.description().toStdWString().c_str());
+            answer.rejectCertificate();
+        }
+    });
     QObject::connect(page, &QWebEnginePage::loadingChanged, m_pView, [this](const QWebEngineLoadingInfo& info) {
         QWebEnginePage* p = m_pView ? m_pView->page() : nullptr;
         bool back = p && p->history()->canGoBack();
@@ -381,6 +396,10 @@ void CCefBrowserUI::ExectueJS(const std::wstring& js) {
 
 std::wstring CCefBrowserUI::GetURL() const {
     return m_pView ? m_pView->page()->url().toString().toStdWString() : std::wstring();
+}
+
+void CCefBrowserUI::SetPrivateCa(const std::wstring& caFile, const std::vector<std::wstring>& hosts) {
+    m_trust.Set(caFile, hosts);
 }
 
 void CCefBrowserUI::CloseCefWindow() {

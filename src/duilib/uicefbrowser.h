@@ -11,6 +11,7 @@
 #include <functional>
 #include <string>
 #include <vector>
+#include "uicefbrowsertrust.h"
 #include "uicontrols.h"
 
 class QWebEngineView;
@@ -158,6 +159,10 @@ public:
     void SwitchUser();
     // The main frame's address.
     std::wstring GetURL() const;
+    // A page whose certificate the system store refuses loads only when its chain verifies
+    // against `caFile` (the PEM CA of a private deployment) and its host and port are those of
+    // one of `hosts` (base URLs). Set before the first load.
+    void SetPrivateCa(const std::wstring& caFile, const std::vector<std::wstring>& hosts);
     bool IsLoading() const { return m_bLoading; }
     QWebEngineView* GetView() const { return m_pView; }
 
@@ -182,6 +187,7 @@ private:
     ILoadHandleSlot* m_pLoadSlot = nullptr;
     ILifeSpanHandleSlot* m_pLifeSlot = nullptr;
     std::wstring m_startUrl;
+    CPrivateCaTrust m_trust;
     QWebEngineView* m_pView = nullptr;
     QObject* m_pBridge = nullptr;
     bool m_bInited = false;

@@ -436,7 +436,7 @@ LRESULT WindowImplBase::OnTimer(UINT, WPARAM, LPARAM, BOOL& bHandled) {
 }
 
 LRESULT WindowImplBase::OnNcLButtonDblClk(UINT, WPARAM, LPARAM, BOOL& bHandled) {
-    bHandled = FALSE;
+    bHandled = TRUE;
     return 0;
 }
 

@@ -14,6 +14,7 @@
 #include "duilib/uiwindow.h"
 #include "net/ccefcookie.h"
 #include "notify/cplaysound.h"
+#include "pagecallqueue.h"
 #include "settings/configmanage.h"
 
 class CFrameTipUI;
@@ -31,6 +32,7 @@ struct MessageRecord {
     std::wstring strAvatarUrl;
     std::wstring strIsCurUser;
     std::string strMsgId; // UTF-8; empty when the page sent six arguments
+    std::wstring strAvatarPath; // the local avatar file, resolved before the record is posted
 };
 
 // The console page of an account: console host + "/admin/index.php?uid=" + the uid,
@@ -77,8 +79,8 @@ public:
     void OnLoadStart(DuiLib::CCefBrowserUI* browser, const DuiLib::CefFrameInfo& frame) override {}
     void OnLoadEnd(DuiLib::CCefBrowserUI* browser, const DuiLib::CefFrameInfo& frame, int httpStatusCode) override;
 
-    // The page-call dispatcher: every call of the web console arrives here, possibly on the
-    // browser's thread. Always false.
+    // The page-call dispatcher: every call of the web console arrives here, on the window
+    // thread, and runs in the page's order once the avatar it shows is on disk. Always false.
     bool OnPageCall(const std::wstring& name, const std::vector<std::wstring>& args);
 
     void BringToFront();
@@ -107,6 +109,8 @@ public:
     CFramePopUI* GetPopWnd() const { return m_pPopWnd; }
     CWaitRing* GetWaitRing() const { return m_pWaitRing; }
     CFrameSettingUI* GetSettingWnd() const { return m_pSettingWnd; }
+    // Page calls still waiting for an avatar, or behind one that does.
+    bool HasPendingPageCalls() const { return !m_PageCalls.IsIdle(); }
 
 private:
     // Window life cycle and controls.
@@ -131,14 +135,15 @@ private:
     bool CollectCookies();
 
     // Page calls.
-    void OnUnReadMessage(const std::vector<std::wstring>& args);
-    void OnWindowsConfig(const std::vector<std::wstring>& args);
+    static bool PageCallAvatar(const SPageCall& call, std::wstring& key, std::wstring& url);
+    void RunPageCall(const SPageCall& call);
+    void OnUnReadMessage(const std::vector<std::wstring>& args, const std::wstring& avatar);
+    void OnWindowsConfig(const std::vector<std::wstring>& args, const std::wstring& avatar);
     void OnWindowsInterface(const std::vector<std::wstring>& args);
     void OnOtaMessage(const std::vector<std::wstring>& args);
 
     // Notification routing.
     bool IsMainActive() const;
-    std::wstring LocalAvatar(const std::wstring& key, const std::wstring& url);
     CFrameTipUI* EnsureTipWnd();
     CFramePopUI* EnsurePopWnd();
     void OnOpenConversation(std::wstring* id);
@@ -183,4 +188,5 @@ private:
     int m_nIsGuidance = 0;
     bool m_bGuidanceClosed = false;
     std::recursive_mutex m_csNotify;
+    CPageCallQueue m_PageCalls;
 };

@@ -1,5 +1,7 @@
 #include "dpilayout.h"
 
+#include <cmath>
+
 SDpiLayout ComputeDpiLayout(int dpi, int minWidth, int minHeight, int workLeft, int workTop, int workRight,
                             int workBottom) {
     SDpiLayout l;
@@ -31,5 +33,24 @@ SDpiLayout ComputeDpiLayout(int dpi, int minWidth, int minHeight, int workLeft, 
         l.height = workHeight;
         l.changed = true;
     }
+    return l;
+}
+
+namespace {
+double DisplayPixelsPerUnit(int dpi) { return dpi > 0 ? dpi / 96.0 : 1.0; }
+int Round(double v) { return static_cast<int>(std::lround(v)); }
+} // namespace
+
+int UnitsToDisplayPixels(int units, int dpi) { return Round(units * DisplayPixelsPerUnit(dpi)); }
+
+SDpiLayout ComputeDpiLayoutInUnits(int dpi, int minWidth, int minHeight, const RECT& work) {
+    auto px = [dpi](int units) { return UnitsToDisplayPixels(units, dpi); };
+    SDpiLayout l = ComputeDpiLayout(dpi, px(minWidth), px(minHeight), px(work.left), px(work.top), px(work.right),
+                                    px(work.bottom));
+    const double scale = DisplayPixelsPerUnit(dpi);
+    l.x = Round(l.x / scale);
+    l.y = Round(l.y / scale);
+    l.width = Round(l.width / scale);
+    l.height = Round(l.height / scale);
     return l;
 }

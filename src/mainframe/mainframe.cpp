@@ -34,7 +34,8 @@ std::wstring ConsoleUrlForUid(const std::wstring& uid) {
 std::wstring ConsoleStartUrl() { return AnsiToWide(CHttpWork::GetInstance()->GetDeployHosts().strConsoleHost) + L"/admin"; }
 
 CMainFrameUI::CMainFrameUI()
-    : m_PlaySound(GetDirOfPath(GetModulePath())), m_pCookieVisitor(new CCefCookie()) {}
+    : m_PlaySound(GetDirOfPath(GetModulePath())), m_pCookieVisitor(new CCefCookie()),
+      m_PageCalls(PageCallAvatar, [this](const SPageCall& call) { RunPageCall(call); }) {}
 
 CMainFrameUI::~CMainFrameUI() {
     delete m_pTrayMenu;
@@ -59,9 +60,14 @@ CControlUI* CMainFrameUI::CreateControl(LPCTSTR pstrClass) {
     if (EqualNoCase(pstrClass, L"CefBrowser")) {
         // Without a uid (a start with the desktop session) the merchant signs in on the start page.
         std::wstring url = m_strUid.empty() ? ConsoleStartUrl() : ConsoleUrlForUid(m_strUid);
-        return new CCefBrowserUI(
+        auto* browser = new CCefBrowserUI(
             m_hWnd, [this](const std::wstring& name, const std::vector<std::wstring>& args) { return OnPageCall(name, args); },
             this, url.c_str());
+        // A private deployment's console carries a certificate of its own CA.
+        SDeployHosts hosts = CHttpWork::GetInstance()->GetDeployHosts();
+        browser->SetPrivateCa(AnsiToWide(hosts.strCaFile), {AnsiToWide(hosts.strConsoleHost), AnsiToWide(hosts.strMerchantApiHost),
+                                                            AnsiToWide(hosts.strMobileApiHost)});
+        return browser;
     }
     if (EqualNoCase(pstrClass, L"HeadIcon"))
         return new CHeadUI();
@@ -118,6 +124,7 @@ void CMainFrameUI::InitWindow() {
     CHttpWork::GetInstance()->GlobalInit();
     CheckForNewVersion();
     CAvatarCache::GetInstance()->Init(m_strCacheDir);
+    m_PageCalls.Attach(m_hWnd, WM_AVATAR_READY);
     if (g_EventLogManage.InitDB(m_strCacheDir)) {
         DEBUG_LOG(LOG_LEVEL_ERROR, L"错误", L"shopdesk数据库初始化成功，并启动事件上报管理器！");
         g_EventLogManage.Start();
@@ -134,15 +141,16 @@ void CMainFrameUI::AdjustWindowForDpi() {
     MONITORINFO mi{};
     mi.cbSize = sizeof(mi);
     platform::GetMonitorInfo(platform::MonitorFromWindow(m_hWnd, MONITOR_DEFAULTTONEAREST), &mi);
-    const RECT& work = mi.rcWork;
-    SDpiLayout l = ComputeDpiLayout(dpi, minSize.cx, minSize.cy, work.left, work.top, work.right, work.bottom);
+    SDpiLayout l = ComputeDpiLayoutInUnits(dpi, minSize.cx, minSize.cy, mi.rcWork);
     if (l.changed) {
         m_PaintManager.SetMinInfo(l.width, l.height);
         platform::MoveWindow(m_hWnd, l.x, l.y, l.width, l.height, TRUE);
     }
-    g_EventLogManage.AddEvent("device", {{"zoomlevel", std::to_string(dpi)},
-                                         {"width", std::to_string(mi.rcMonitor.right - mi.rcMonitor.left)},
-                                         {"height", std::to_string(mi.rcMonitor.bottom - mi.rcMonitor.top)}});
+    // The monitor in display pixels, the unit its DPI is given in.
+    g_EventLogManage.AddEvent("device",
+                              {{"zoomlevel", std::to_string(dpi)},
+                               {"width", std::to_string(UnitsToDisplayPixels(mi.rcMonitor.right - mi.rcMonitor.left, dpi))},
+                               {"height", std::to_string(UnitsToDisplayPixels(mi.rcMonitor.bottom - mi.rcMonitor.top, dpi))}});
 }
 
 void CMainFrameUI::OnClick(TNotifyUI& msg) {

@@ -9,6 +9,7 @@
 #include "dialogs/modalwnds.h"
 #include "events/eventlogmanage.h"
 #include "notify/cframehoverui.h"
+#include "notify/displaytext.h"
 #include "pagescripts.h"
 #include "platform/profile.h"
 #include "platform/sysinfo.h"
@@ -92,6 +93,8 @@ LRESULT CMainFrameUI::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lPara
         }
     } else if (uMsg == WM_ACTIVATEAPP) {
         OnActivateApp(wParam);
+    } else if (uMsg == WM_AVATAR_READY) {
+        m_PageCalls.OnAnswer(reinterpret_cast<SAvatarAnswer*>(wParam));
     } else if (uMsg == WM_GET_WINDOWS_CONFIG) {
         RunScript(ScriptGetWindowsConfig());
     }
@@ -145,7 +148,7 @@ void CMainFrameUI::ShowTrayMenu() {
     CMenuUI* menu = m_pTrayMenu->GetMenuUI();
     CControlUI* first = menu && menu->GetCount() > 0 ? menu->GetItemAt(0) : nullptr;
     if (CControlUI* account = first ? m_pTrayMenu->GetPaintManager().FindSubControlByName(first, L"account") : nullptr) {
-        std::wstring text = L"管家:" + m_strUserName;
+        std::wstring text = L"管家:" + CutForDisplay(m_strUserName);
         account->SetText(text.c_str());
         account->SetToolTip(text.c_str());
     }
@@ -183,6 +186,10 @@ void CMainFrameUI::ShowQuitConfirm() {
     quit.SetMainHwnd(m_hWnd);
     if (quit.ShowModal() == IDCANCEL)
         m_nQuitState = 0;
+    // The dialog's end gives its owner back its input; a state change it asked for keeps the
+    // merchant out until the page confirms it.
+    if (m_nQuitState == 2)
+        platform::EnableWindow(m_hWnd, FALSE);
     if (quit.IsForceQuit())
         QuitApp();
 }

@@ -1,6 +1,8 @@
 // The page-call dispatcher: every call of the web console, by name and argument count. The
-// browser control delivers calls on the window's thread; "HandleMessage" is still handed over
-// as a posted record, so its handling follows the other queued window messages in order.
+// browser control delivers calls on the window's thread; a call that shows an avatar waits in
+// the page-call queue until the avatar worker has it, and the calls behind it wait too.
+// "HandleMessage" is still handed over as a posted record, so its handling follows the other
+// queued window messages in order.
 #include "cmainframeui.h"
 
 #include <cwchar>
@@ -11,6 +13,7 @@
 #include "events/eventlogmanage.h"
 #include "net/httpwork.h"
 #include "notify/cframehoverui.h"
+#include "notify/displaytext.h"
 #include "platform/sysinfo.h"
 
 namespace {
@@ -44,20 +47,39 @@ void TooFew(const std::wstring& name, size_t count, size_t need) {
 } // namespace
 
 bool CMainFrameUI::OnPageCall(const std::wstring& name, const std::vector<std::wstring>& args) {
+    m_PageCalls.Submit({name, args, {}});
+    return false;
+}
+
+bool CMainFrameUI::PageCallAvatar(const SPageCall& call, std::wstring& key, std::wstring& url) {
+    const size_t n = call.args.size();
+    if ((call.strName == L"UnReadMessage" && n >= 5) || (call.strName == L"HandleMessage" && n >= 6))
+        url = call.args[4];
+    else if (call.strName == L"WindowsConfig" && n >= 3)
+        url = call.args[2];
+    else
+        return false;
+    key = call.args[0];
+    return !url.empty();
+}
+
+void CMainFrameUI::RunPageCall(const SPageCall& call) {
+    const std::wstring& name = call.strName;
+    const std::vector<std::wstring>& args = call.args;
     const size_t n = args.size();
     if (name == L"HandleMessage") {
         if (n < 6 || !m_bOnline)
-            return false;
+            return;
         auto* record = new MessageRecord{args[0], args[1], args[2], args[3], args[4], args[5],
-                                         n > 6 ? WideToUtf8(args[6]) : std::string()};
+                                         n > 6 ? WideToUtf8(args[6]) : std::string(), call.strAvatarPath};
         if (!platform::PostMessage(m_hWnd, WM_RECEIVE_MSG, reinterpret_cast<WPARAM>(record), 0))
             delete record;
     } else if (name == L"UnReadMessage") {
         if (n >= 5)
-            OnUnReadMessage(args);
+            OnUnReadMessage(args, call.strAvatarPath);
     } else if (name == L"WindowsConfig") {
         if (n >= 3)
-            OnWindowsConfig(args);
+            OnWindowsConfig(args, call.strAvatarPath);
     } else if (name == L"MessageRead") {
         if (n >= 1 && m_pHoverWnd)
             m_pHoverWnd->RemoveMessage(args[0]);
@@ -66,7 +88,7 @@ bool CMainFrameUI::OnPageCall(const std::wstring& name, const std::vector<std::w
             platform::PostMessage(m_hWnd, args[0] != L"stop" ? WM_SHOW_QUIT_MSG : WM_QUIT_APP, 0, 0);
     } else if (name == L"QuitState") {
         if (n < 1)
-            return false;
+            return;
         if (args[0] == L"1") {
             platform::EnableWindow(m_hWnd, TRUE);
             if (m_pWaitRing)
@@ -93,12 +115,10 @@ bool CMainFrameUI::OnPageCall(const std::wstring& name, const std::vector<std::w
         platform::OutputDebugString(
             FormatString(L"Unknown Func Name=%s, ArgNum=%d", name.c_str(), static_cast<int>(n)));
     }
-    return false;
 }
 
-void CMainFrameUI::OnUnReadMessage(const std::vector<std::wstring>& args) {
+void CMainFrameUI::OnUnReadMessage(const std::vector<std::wstring>& args, const std::wstring& avatar) {
     const std::wstring &id = args[0], &customer = args[1], &countText = args[2], &text = args[3];
-    std::wstring avatar = LocalAvatar(id, args[4]);
     if (!IsMainActive())
         FlashTaskbar();
     ShowNotification(g_szKindConversation, id, customer, avatar, text, L"");
@@ -115,14 +135,13 @@ void CMainFrameUI::OnUnReadMessage(const std::vector<std::wstring>& args) {
                                                             {"unreadnum", WideToAnsi(countText)}});
 }
 
-void CMainFrameUI::OnWindowsConfig(const std::vector<std::wstring>& args) {
+void CMainFrameUI::OnWindowsConfig(const std::vector<std::wstring>& args, const std::wstring& avatar) {
     SetOnlineIcon(true);
     CollectCookies();
     m_strUserName = args[1];
-    m_strTrayTip = L"塔铎工作台\r\n管家:" + m_strUserName;
+    m_strTrayTip = L"塔铎工作台\r\n管家:" + CutForDisplay(m_strUserName);
     if (m_pTrayIcon)
         m_pTrayIcon->SetTooltipText(m_strTrayTip.c_str());
-    std::wstring avatar = LocalAvatar(args[0], args[2]);
     if (m_pHoverWnd)
         m_pHoverWnd->SetManagerInfo(args[0], m_strUserName, avatar, m_strTrayTip);
     m_strUidA = WideToUtf8(args[0]);

@@ -5,7 +5,6 @@
 #include "common/custommsg.h"
 #include "common/debug.h"
 #include "events/eventlogmanage.h"
-#include "notify/avatarcache.h"
 #include "notify/cframehoverui.h"
 #include "notify/cframepopui.h"
 #include "notify/cframetipui.h"
@@ -90,19 +89,13 @@ void CMainFrameUI::ResetAccountState() {
 
 bool CMainFrameUI::IsMainActive() const { return platform::GetActiveWindow() == m_hWnd; }
 
-std::wstring CMainFrameUI::LocalAvatar(const std::wstring& key, const std::wstring& url) {
-    std::wstring path;
-    CAvatarCache::GetInstance()->GetAvatar(key, url, path);
-    return path;
-}
-
 void CMainFrameUI::ReceiveMessage(const MessageRecord& r) {
     g_EventLogManage.AddEvent("sales_tessaril_receive_msg", {{"msg_content", WideToAnsi(r.strContent)},
                                                             {"msg_id", r.strMsgId},
                                                             {"c_id", WideToAnsi(r.strConversationId)},
                                                             {"type", WideToAnsi(r.strKind)},
                                                             {"is_curuser", WideToAnsi(r.strIsCurUser)}});
-    std::wstring avatar = LocalAvatar(r.strConversationId, r.strAvatarUrl);
+    const std::wstring& avatar = r.strAvatarPath;
     bool active = IsMainActive();
     if (!active)
         FlashTaskbar();

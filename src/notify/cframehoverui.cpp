@@ -1,10 +1,19 @@
 #include "cframehoverui.h"
 
+#include <memory>
+
 #include "cheadui.h"
 #include "common/custommsg.h"
+#include "displaytext.h"
 #include "duilib/uidlgbuilder.h"
+#include "platform/sysinfo.h"
 
 using namespace DuiLib;
+
+namespace {
+// Posted to the window itself: wParam is a heap std::function run and deleted there.
+constexpr UINT kRunPostedWork = WM_USER + 0x311;
+} // namespace
 
 SIZE HoverClientSize(size_t count) {
     static const LONG kHeights[] = {136, 136, 196, 256, 316};
@@ -60,6 +69,12 @@ void CFrameHoverUI::InitWindow() {
 }
 
 LRESULT CFrameHoverUI::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    if (uMsg == kRunPostedWork) {
+        std::unique_ptr<std::function<void()>> work(reinterpret_cast<std::function<void()>*>(wParam));
+        if (work)
+            (*work)();
+        return 0;
+    }
     if (uMsg == WM_TIMER)
         OnHoverTimer(wParam);
     return CSmallWindowUI::HandleMessage(uMsg, wParam, lParam);
@@ -79,16 +94,28 @@ void CFrameHoverUI::OnClick(TNotifyUI& msg) {
     CSmallWindowUI::OnClick(msg);
 }
 
+void CFrameHoverUI::OnWindowThread(std::function<void()> work) {
+    if (!m_hWnd || platform::GetWindowThreadProcessId(m_hWnd, nullptr) == platform::GetCurrentThreadId()) {
+        work();
+        return;
+    }
+    auto* posted = new std::function<void()>(std::move(work));
+    if (!platform::PostMessage(m_hWnd, kRunPostedWork, reinterpret_cast<WPARAM>(posted), 0))
+        delete posted;
+}
+
 void CFrameHoverUI::SetManagerInfo(const std::wstring& id, const std::wstring& name, const std::wstring& avatar,
                                    const std::wstring& trayTip) {
-    m_strManagerId = id;
-    m_strManagerName = name;
-    m_strManagerAvatar = avatar;
-    m_strTrayTip = trayTip;
-    if (m_pHeadImage)
-        m_pHeadImage->SetHeadImage(avatar.c_str());
-    if (m_pManagerName)
-        m_pManagerName->SetText(name.c_str());
+    OnWindowThread([=] {
+        m_strManagerId = id;
+        m_strManagerName = CutForDisplay(name);
+        m_strManagerAvatar = avatar;
+        m_strTrayTip = trayTip;
+        if (m_pHeadImage)
+            m_pHeadImage->SetHeadImage(avatar.c_str());
+        if (m_pManagerName)
+            m_pManagerName->SetText(m_strManagerName.c_str());
+    });
 }
 
 void CFrameHoverUI::Upsert(const std::wstring& id, const std::wstring& name, const std::wstring& avatar,
@@ -101,23 +128,23 @@ void CFrameHoverUI::Upsert(const std::wstring& id, const std::wstring& name, con
         if (it == m_mapMsg.end()) {
             auto* record = new CMsgInfo();
             record->m_strId = id;
-            record->m_strName = name;
+            record->m_strName = CutForDisplay(name);
             record->m_nCount = count(0);
-            record->m_strText = text;
+            record->m_strText = CutForDisplay(text);
             record->m_strAvatar = avatar;
             m_mapMsg[id] = record;
             m_vecMsg.insert(m_vecMsg.begin(), record);
         } else {
             CMsgInfo* record = it->second;
-            record->m_strName = name;
-            record->m_strText = text;
+            record->m_strName = CutForDisplay(name);
+            record->m_strText = CutForDisplay(text);
             record->m_strAvatar = avatar;
             record->m_nCount = count(record->m_nCount);
             record->m_tTime = static_cast<int64_t>(time(nullptr));
             MoveToFront(record);
         }
     }
-    RefreshList();
+    OnWindowThread([this] { RefreshList(); });
 }
 
 void CFrameHoverUI::AddMessage(const std::wstring& id, const std::wstring& name, const std::wstring& avatar,
@@ -160,6 +187,10 @@ void CFrameHoverUI::RemoveMessage(const std::wstring& id) {
             m_mapMsg.erase(it);
         }
     }
+    OnWindowThread([this] { AfterRemoval(); });
+}
+
+void CFrameHoverUI::AfterRemoval() {
     RefreshList();
     if (GetMessageCount() == 0) {
         HideHover();

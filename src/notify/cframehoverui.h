@@ -1,8 +1,10 @@
 #pragma once
 // The hover list over the tray icon: the signed-in manager and up to four unread
-// conversations, newest first. The records may be fed from any thread; one lock guards them,
-// and the list is rebuilt from them on the window's thread.
+// conversations, newest first. The records may be fed from any thread; one lock guards them.
+// Everything that touches the window (rows, header, size, hiding) runs on the window's
+// thread: from another thread it is posted there.
 #include <ctime>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -13,7 +15,7 @@
 
 class CHeadUI;
 
-// One unread conversation.
+// One unread conversation. Name and text are kept as shown, cut for display.
 struct CMsgInfo {
     std::wstring m_strId;
     std::wstring m_strName;
@@ -74,6 +76,10 @@ protected:
 
 private:
     void FreeRowTags();
+    // Runs `work` now on the window's thread, or posts it there from any other thread.
+    void OnWindowThread(std::function<void()> work);
+    // After a removal: hide and tell the owner when nothing is left.
+    void AfterRemoval();
     void Upsert(const std::wstring& id, const std::wstring& name, const std::wstring& avatar, const std::wstring& text,
                 const std::function<int(int)>& count);
     bool MoveToFront(CMsgInfo* record);

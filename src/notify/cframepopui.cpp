@@ -1,5 +1,7 @@
 #include "cframepopui.h"
 
+#include "displaytext.h"
+
 void CFramePopUI::InitWindow() {
     m_pMsgTitle = Find(L"msg_title");
     m_pMsgText = Find(L"msg_text");
@@ -15,10 +17,11 @@ void CFramePopUI::ShowMessage(const std::wstring& title, const std::wstring& tex
                               bool otherShowing) {
     platform::KillTimer(m_hWnd, kHideTimer);
     if (m_pMsgTitle)
-        m_pMsgTitle->SetText(title.c_str());
+        m_pMsgTitle->SetText(CutForDisplay(title).c_str());
     if (m_pMsgText) {
-        m_pMsgText->SetText(text.c_str());
-        m_pMsgText->SetToolTip(text.c_str());
+        std::wstring shown = CutForDisplay(text);
+        m_pMsgText->SetText(shown.c_str());
+        m_pMsgText->SetToolTip(shown.c_str());
     }
     m_strUrl = link;
     AdjustPosition(otherShowing, kLift);

@@ -2,6 +2,7 @@
 
 #include "cheadui.h"
 #include "common/custommsg.h"
+#include "displaytext.h"
 
 void CFrameTipUI::InitWindow() {
     m_pUserName = Find(L"user_name");
@@ -22,10 +23,11 @@ void CFrameTipUI::ShowMessage(const std::wstring& conversationId, const std::wst
                               bool otherShowing) {
     platform::KillTimer(m_hWnd, kHideTimer);
     if (m_pUserName)
-        m_pUserName->SetText(name.c_str());
+        m_pUserName->SetText(CutForDisplay(name).c_str());
     if (m_pMsgText) {
-        m_pMsgText->SetText(text.c_str());
-        m_pMsgText->SetToolTip(text.c_str());
+        std::wstring shown = CutForDisplay(text);
+        m_pMsgText->SetText(shown.c_str());
+        m_pMsgText->SetToolTip(shown.c_str());
     }
     if (m_pHeadImage)
         m_pHeadImage->SetHeadImage(avatar.c_str());

@@ -1,6 +1,6 @@
 #pragma once
-// What every small skinned window shares: the class name "MainWnd", no maximising by a
-// caption double-click, round avatars for "HeadIcon" skin tags, and the window that opened it.
+// What every small skinned window shares: the class name "MainWnd", round avatars for
+// "HeadIcon" skin tags, and the window that opened it.
 #include "duilib/uiwindow.h"
 
 class CSmallWindowUI : public DuiLib::WindowImplBase {
@@ -9,7 +9,6 @@ public:
     explicit CSmallWindowUI(bool headIcons = true) : m_bHeadIcons(headIcons) {}
 
     DuiLib::LPCTSTR GetWindowClassName() const override { return L"MainWnd"; }
-    LRESULT HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) override;
     DuiLib::CControlUI* CreateControl(DuiLib::LPCTSTR pstrClass) override;
 
     // The window that opened this one; messages are posted there.

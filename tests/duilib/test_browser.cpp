@@ -5,10 +5,16 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
+#include <httplib.h>
+
 #include <atomic>
+#include <cstdlib>
 #include <map>
+#include <thread>
 
 #include "duitest.h"
+#include "common/sysutils.h"
+#include "support/testenv.h"
 
 using namespace DuiLib;
 
@@ -236,4 +242,82 @@ TEST_F(Browser, AClosedBrowserAsksItsSlotAndThenIgnoresCalls) {
     platform::PumpMessages(300);
     EXPECT_TRUE(w.calls.empty());
     EXPECT_EQ(w.Count(L"start"), 0u);
+}
+
+namespace {
+
+// Writes a CA ("<name>-ca.pem") and a server certificate it signed for 127.0.0.1
+// ("<name>-srv.pem", key "<name>-srv.key") into `dir`.
+bool MakeCaAndServer(const std::string& dir, const std::string& name) {
+    std::string p = dir + "/" + name;
+    std::string script =
+        "set -e; cd '" + dir + "'; "
+        "openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj '/CN=" + name + " CA' "
+        "-addext basicConstraints=critical,CA:TRUE -addext keyUsage=critical,keyCertSign,cRLSign "
+        "-keyout " + p + "-ca.key -out " + p + "-ca.pem; "
+        "openssl req -newkey rsa:2048 -nodes -subj /CN=127.0.0.1 -keyout " + p + "-srv.key -out " + p + "-srv.csr; "
+        "printf 'subjectAltName=IP:127.0.0.1\\nextendedKeyUsage=serverAuth\\n' > " + p + "-ext.cnf; "
+        "openssl x509 -req -in " + p + "-srv.csr -CA " + p + "-ca.pem -CAkey " + p + "-ca.key -CAcreateserial "
+        "-days 2 -extfile " + p + "-ext.cnf -out " + p + "-srv.pem";
+    return std::system(("bash -c \"" + script + "\" >/dev/null 2>&1").c_str()) == 0;
+}
+
+// A console page served over TLS with a certificate of the given CA.
+class TlsPage {
+public:
+    TlsPage(const std::string& cert, const std::string& key) : m_server(cert.c_str(), key.c_str()) {
+        m_server.Get("/admin", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content("<html><head><title>console</title></head><body>console</body></html>", "text/html");
+        });
+        m_port = m_server.bind_to_any_port("127.0.0.1");
+        m_thread = std::thread([this] { m_server.listen_after_bind(); });
+        while (!m_server.is_running())
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ~TlsPage() {
+        m_server.stop();
+        m_thread.join();
+    }
+    bool Valid() { return m_server.is_valid(); }
+    std::wstring Base(const char* host = "127.0.0.1") const {
+        return AnsiToWide(std::string("https://") + host + ":" + std::to_string(m_port));
+    }
+
+private:
+    httplib::SSLServer m_server;
+    int m_port = 0;
+    std::thread m_thread;
+};
+
+} // namespace
+
+TEST_F(Browser, APrivateCaIsTrustedOnlyForItsChainsOnConfiguredHosts) {
+    ScopedTestHome home;
+    ASSERT_TRUE(MakeCaAndServer(home.path(), "deploy"));
+    ASSERT_TRUE(MakeCaAndServer(home.path(), "stranger"));
+    const std::string dir = home.path() + "/";
+    TlsPage console(dir + "deploy-srv.pem", dir + "deploy-srv.key");
+    TlsPage stranger(dir + "stranger-srv.pem", dir + "stranger-srv.key");
+    ASSERT_TRUE(console.Valid() && stranger.Valid());
+
+    CBrowserWnd w{std::wstring()};
+    ASSERT_NE(w.Create(nullptr, L"t", WS_POPUP, 0), nullptr);
+    auto load = [&](const std::wstring& url) {
+        w.events.clear();
+        w.Browser()->LoadURL(url);
+        EXPECT_TRUE(WaitFor([&] { return w.Count(L"end") + w.Count(L"error") > 0; }, 20000)) << WideToAnsi(url);
+        return w.Count(L"end") == 1 ? L"loaded" : L"refused";
+    };
+    // Refusals first: an accepted certificate is remembered for its host by the runtime.
+    EXPECT_EQ(load(console.Base() + L"/admin"), std::wstring(L"refused")) << "no CA configured";
+    const std::wstring ca = AnsiToWide(dir + "deploy-ca.pem");
+    w.Browser()->SetPrivateCa(ca, {stranger.Base(), AnsiToWide("https://localhost:1")});
+    EXPECT_EQ(load(console.Base() + L"/admin"), std::wstring(L"refused")) << "host not configured";
+    EXPECT_EQ(load(stranger.Base() + L"/admin"), std::wstring(L"refused")) << "chain of another CA";
+    w.Browser()->SetPrivateCa(ca, {console.Base("localhost"), stranger.Base()});
+    EXPECT_EQ(load(console.Base("localhost") + L"/admin"), std::wstring(L"refused")) << "certificate names 127.0.0.1 only";
+
+    w.Browser()->SetPrivateCa(ca, {console.Base()});
+    EXPECT_EQ(load(console.Base() + L"/admin"), std::wstring(L"loaded"));
+    EXPECT_EQ(w.endStatus, 200);
 }

@@ -36,3 +36,23 @@ TEST(DpiLayout, NinetySixDpiKeepsTheSkinSizeUnlessItDoesNotFit) {
     EXPECT_EQ(l.height, 600);
     EXPECT_EQ(l.y, 50);
 }
+
+TEST(DpiLayout, ScaledDisplaysGetTheFixedWidthsInDisplayPixels) {
+    // 120 dpi: 1.25 display pixels per unit. A 1920 x 1040 display work area is 1536 x 832.
+    SDpiLayout l = ComputeDpiLayoutInUnits(120, 1000, 640, RECT{0, 0, 1536, 832});
+    EXPECT_EQ(UnitsToDisplayPixels(l.width, 120), 1400);
+    EXPECT_NEAR(UnitsToDisplayPixels(l.height, 120), 787, 1);
+    // The work-area limits hold in the same unit: 1366 x 728 display pixels.
+    l = ComputeDpiLayoutInUnits(120, 1000, 640, RECT{0, 0, 1093, 582});
+    EXPECT_EQ(l.width, 1093);
+    EXPECT_EQ(l.height, 582);
+
+    // 192 dpi on a 3840 x 2160 display: 1920 x 1080 units; the window is 2220 display pixels
+    // wide, not the whole screen.
+    l = ComputeDpiLayoutInUnits(192, 1000, 640, RECT{0, 0, 1920, 1080});
+    EXPECT_EQ(l.width, 1110);
+    EXPECT_EQ(l.height, 624);
+    EXPECT_EQ(UnitsToDisplayPixels(l.width, 192), 2220);
+    // The skin's minimum size counts in units too: at 96 dpi nothing changes.
+    EXPECT_FALSE(ComputeDpiLayoutInUnits(96, 1000, 640, RECT{0, 0, 1920, 1040}).changed);
+}

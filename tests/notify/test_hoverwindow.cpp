@@ -4,7 +4,11 @@
 
 #include <QCursor>
 
+#include <QThread>
+#include <QWidget>
+
 #include <chrono>
+#include <thread>
 
 #include "common/custommsg.h"
 #include "duilib/uicontrols.h"
@@ -255,4 +259,29 @@ TEST_F(HoverTest, StoreOutlivesItsWindowBeingDestroyed) {
     hover->ClearMessages();
     hover->RemoveMessage(L"c1");
     ASSERT_TRUE(WaitFor([&] { return main->Count(WM_HOVER_EMPTY) == 1; }));
+}
+
+TEST_F(HoverTest, FedFromAnotherThreadTheWindowWorkRunsOnTheWindowsThread) {
+    std::thread feeder([&] {
+        for (int i = 1; i <= 6; ++i)
+            hover->SetUnreadMessage(L"t" + std::to_wstring(i), L"customer", i, L"", L"from a worker");
+        hover->SetManagerInfo(L"m1", L"Ann", L"", L"tray tip");
+        hover->RemoveMessage(L"t6");
+    });
+    feeder.join();
+    EXPECT_EQ(hover->GetMessageCount(), 5); // the records change at once
+    ASSERT_TRUE(WaitFor([&] { return list->GetCount() == 4 && RowId(0) == L"t5"; }));
+    for (int i = 0; i < list->GetCount(); ++i)
+        EXPECT_EQ(list->GetItemAt(i)->GetWidget()->thread(), QThread::currentThread()) << "row " << i;
+    EXPECT_EQ(std::wstring(hover->GetPaintManager().FindControl(L"manager_name")->GetText()), L"Ann");
+    EXPECT_EQ(main->Count(WM_HOVER_EMPTY), 0u);
+
+    std::thread drainer([&] {
+        for (int i = 1; i <= 5; ++i)
+            hover->RemoveMessage(L"t" + std::to_wstring(i));
+    });
+    drainer.join();
+    ASSERT_TRUE(WaitFor([&] { return main->Count(WM_HOVER_EMPTY) > 0; }));
+    EXPECT_EQ(list->GetCount(), 0);
+    EXPECT_FALSE(Visible());
 }

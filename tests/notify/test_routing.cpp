@@ -103,8 +103,10 @@ protected:
     static std::wstring Avatar(const std::wstring& name) {
         return AnsiToWide(s_peer->BaseUrl()) + L"/avatar/" + name + L".png";
     }
+    // One page call, run to its end (an avatar it shows is fetched off the window thread).
     void Call(const std::wstring& name, const std::vector<std::wstring>& args) {
         EXPECT_FALSE(frame->OnPageCall(name, args));
+        EXPECT_TRUE(WaitFor([&] { return !frame->HasPendingPageCalls(); }));
     }
     // One "HandleMessage" call, handled once the window thread has taken the posted record.
     void Message(const std::wstring& id, const std::wstring& kind, const std::wstring& isCurrent,
@@ -354,4 +356,55 @@ TEST_F(RoutingTest, OpeningConversationsDrainsTheListAndStopsBlinking) {
     EXPECT_EQ(hover->GetMessageCount(), 0);
     ASSERT_TRUE(WaitFor([&] { return !Twinkling(); }));
     EXPECT_FALSE(hover->IsShowing());
+}
+
+TEST_F(RoutingTest, NewAvatarsFromASlowHostDelayTheCallsNotTheWindowThread) {
+    // A customer whose avatar takes 2 s, read at once; then one without an avatar.
+    std::wstring slow = Avatar(L"slow_dan") + L"?fault=slow&delay_ms=2000";
+    size_t before = Played("conversation");
+    frame->OnPageCall(L"UnReadMessage", {L"c7", L"Dan", L"2", L"hello?", slow});
+    frame->OnPageCall(L"MessageRead", {L"c7"});
+    frame->OnPageCall(L"UnReadMessage", {L"c8", L"Eve", L"1", L"hi", L""});
+    EXPECT_TRUE(frame->HasPendingPageCalls());
+    EXPECT_FALSE(TipShown());
+    EXPECT_EQ(frame->GetHoverWnd()->GetMessageCount(), 0) << "a call ran before the one it followed";
+
+    // Meanwhile the window thread goes on handling its messages.
+    CRecorderWnd probe;
+    ASSERT_TRUE(probe.Create(nullptr, L"probe", WS_POPUP, 0));
+    for (int i = 0; i < 5; ++i)
+        platform::PostMessage(probe.GetHWND(), WM_USER + 1, i, 0);
+    ASSERT_TRUE(WaitFor([&] { return probe.Count(WM_USER + 1) == 5; }, 1000));
+    EXPECT_TRUE(frame->HasPendingPageCalls());
+
+    // The calls end in the page's order: Dan's tip with his avatar, his row read, then Eve.
+    ASSERT_TRUE(WaitFor([&] { return !frame->HasPendingPageCalls(); }, 8000));
+    EXPECT_TRUE(WaitFor([&] { return Played("conversation") > before; }, 3000));
+    EXPECT_EQ(frame->GetHoverWnd()->GetMessageIds(), std::vector<std::wstring>{L"c8"});
+    EXPECT_EQ(TipText(L"user_name"), L"Eve");
+    CMsgInfo dan;
+    EXPECT_FALSE(frame->GetHoverWnd()->GetMessage(L"c7", dan));
+
+    // An avatar host past the time-out: the call still ends, without the picture.
+    frame->OnPageCall(L"UnReadMessage", {L"c9", L"Fay", L"1", L"anyone?", Avatar(L"slow_fay") + L"?fault=slow&delay_ms=6000"});
+    ASSERT_TRUE(WaitFor([&] { return !frame->HasPendingPageCalls(); }, 8000));
+    CMsgInfo fay;
+    ASSERT_TRUE(frame->GetHoverWnd()->GetMessage(L"c9", fay));
+    EXPECT_EQ(fay.m_strAvatar, L"");
+    EXPECT_EQ(TipText(L"user_name"), L"Fay");
+}
+
+TEST_F(RoutingTest, MessagesBehindASlowSignInAreNotDropped) {
+    frame->ResetAccountState();
+    Call(L"ChangeUser", {});
+    ASSERT_FALSE(frame->IsOnline());
+    // The sign-in report waits for the manager's avatar; the message after it must see the
+    // account it reported.
+    frame->OnPageCall(L"WindowsConfig", {L"m2", L"Bea", Avatar(L"slow_bea") + L"?fault=slow&delay_ms=1000"});
+    frame->OnPageCall(L"HandleMessage", {L"c1", L"Cust", L"conversation", L"hi", Avatar(L"cust_c1"), L"0", L"m-1"});
+    EXPECT_FALSE(frame->IsOnline());
+    ASSERT_TRUE(WaitFor([&] { return !frame->HasPendingPageCalls(); }, 6000));
+    EXPECT_TRUE(frame->IsOnline());
+    EXPECT_EQ(frame->GetTrayTip(), L"塔铎工作台\r\n管家:Bea");
+    ASSERT_TRUE(WaitFor([&] { return frame->GetHoverWnd()->GetMessageCount() == 1; }));
 }

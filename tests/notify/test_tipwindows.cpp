@@ -124,6 +124,24 @@ TEST_F(NotifyWndTest, CornerPlacementWithTheOtherWindowLifted) {
     EXPECT_EQ(WindowRect(tip->GetHWND()).bottom, work.bottom - 10 - 115);
 }
 
+TEST_F(NotifyWndTest, StackedWindowsLeaveTheLowerOnesTitleBarFree) {
+    for (bool tipBelow : {true, false}) {
+        tip->HideMessage();
+        pop->HideMessage();
+        if (tipBelow) {
+            tip->ShowMessage(L"c1", L"Ann", L"", L"hello", L"", pop->IsShown());
+            pop->ShowMessage(L"Order 17", L"paid", L"", tip->IsShown());
+        } else {
+            pop->ShowMessage(L"Order 17", L"paid", L"", tip->IsShown());
+            tip->ShowMessage(L"c1", L"Ann", L"", L"hello", L"", pop->IsShown());
+        }
+        RECT lower = WindowRect(tipBelow ? tip->GetHWND() : pop->GetHWND());
+        RECT upper = WindowRect(tipBelow ? pop->GetHWND() : tip->GetHWND());
+        EXPECT_LT(upper.bottom, lower.top) << (tipBelow ? "pop-up over the tip" : "tip over the pop-up");
+        EXPECT_EQ(lower.bottom, WorkAreaOf(tip->GetHWND()).bottom - 10);
+    }
+}
+
 TEST_F(NotifyWndTest, ASecondTipRestartsTheFiveSeconds) {
     tip->ShowMessage(L"c1", L"Ann", L"", L"one", L"", false);
     Pump(3000);

@@ -28,11 +28,6 @@ public:
             Close(IDCLOSE);
         WindowImplBase::OnClick(msg);
     }
-    LRESULT HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) override {
-        if (uMsg == WM_NCLBUTTONDBLCLK)
-            return 0;
-        return WindowImplBase::HandleMessage(uMsg, wParam, lParam);
-    }
 };
 
 class CGalleryWnd : public WindowImplBase, public ISetHandleSolt, public ILoadHandleSlot {
