@@ -19,6 +19,9 @@ class CFrameTipUI;
 class CFramePopUI;
 class CFrameHoverUI;
 class CWaitRing;
+class CFrameMsgCenterUI;
+class CFrameSubscribeSetUI;
+class CMsgGuidanceUI;
 
 // One "HandleMessage" page call, handed from the browser's thread to the window thread.
 struct MessageRecord {
@@ -102,6 +105,10 @@ public:
     CFrameTipUI* GetTipWnd() const { return m_pTipWnd; }
     CFramePopUI* GetPopWnd() const { return m_pPopWnd; }
     CWaitRing* GetWaitRing() const { return m_pWaitRing; }
+    CFrameMsgCenterUI* GetMsgCenterWnd() const { return m_pMsgCenterWnd; }
+    CFrameSubscribeSetUI* GetSubscribeSetWnd() const { return m_pSubscribeSetWnd; }
+    CMsgGuidanceUI* GetMsgGuidanceWnd() const { return m_pMsgGuidanceWnd; }
+    bool HasMsgPermission() const { return m_bHasPermission; }
 
 private:
     // Window life cycle and controls.
@@ -134,7 +141,17 @@ private:
     CFrameTipUI* EnsureTipWnd();
     CFramePopUI* EnsurePopWnd();
     void OnOpenConversation(std::wstring* id);
+    // Message center side (msgcenterhooks.cpp).
+    bool CreateMsgCenterWindows();
+    void DeleteMsgCenterWindows();
     void OnOtaLogin(int flag);
+    void OnUnreadKnown(bool hasPermission, bool hasUnread);
+    void AddLoginEvent();
+    void ShowMsgGuidanceIfDue();
+    void ShowMsgGuidance();
+    void OpenMsgCenter();
+    void OpenSubscribeSet();
+    void ResetMsgCenter();
     // Closing hides the window; where no tray host shows the icon it minimises instead, so
     // the window can always be reached again.
     void HideToTray();
@@ -156,6 +173,9 @@ private:
     CFramePopUI* m_pPopWnd = nullptr;
     CFrameHoverUI* m_pHoverWnd = nullptr;
     CWaitRing* m_pWaitRing = nullptr;
+    CFrameMsgCenterUI* m_pMsgCenterWnd = nullptr;
+    CFrameSubscribeSetUI* m_pSubscribeSetWnd = nullptr;
+    CMsgGuidanceUI* m_pMsgGuidanceWnd = nullptr;
     DuiLib::CMenuWnd* m_pTrayMenu = nullptr;
     DuiLib::CefRefPtr<CCefCookie> m_pCookieVisitor;
     std::string m_strUidA;

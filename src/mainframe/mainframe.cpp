@@ -46,6 +46,7 @@ CMainFrameUI::~CMainFrameUI() {
     delete m_pPopWnd;
     delete m_pHoverWnd;
     delete m_pWaitRing;
+    DeleteMsgCenterWindows();
 }
 
 void CMainFrameUI::InitParams(const std::wstring& cacheDir, const STRUCT_Config& settings, const std::wstring& uid) {
@@ -106,6 +107,8 @@ void CMainFrameUI::InitWindow() {
     if (!CreateOwnedPopup(m_pHoverWnd))
         return;
     m_pHoverWnd->SetMainHwnd(m_hWnd);
+    if (!CreateMsgCenterWindows())
+        return;
 
     m_pWaitRing = new CWaitRing();
     if (m_pWaitRing->Create(m_hWnd, L"", WS_VISIBLE | WS_OVERLAPPEDWINDOW, WS_EX_WINDOWEDGE))
@@ -174,6 +177,8 @@ void CMainFrameUI::OnClick(TNotifyUI& msg) {
     } else if (name.CompareNoCase(L"restorebtn") == 0) {
         SendMessage(WM_SYSCOMMAND, SC_RESTORE, 0);
         return;
+    } else if (name.CompareNoCase(L"msgcenterbtn") == 0 || name.CompareNoCase(L"unreadmarkbtn") == 0) {
+        OpenMsgCenter();
     } else if (name.CompareNoCase(L"btn_reload") == 0) {
         if (m_pBrowser)
             m_pBrowser->LoadURL(ConsoleStartUrl());
