@@ -6,6 +6,7 @@
 
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 
@@ -43,20 +44,27 @@ inline void Click(DuiLib::CControlUI* c) {
     QTest::mouseClick(c->GetWidget(), Qt::LeftButton, Qt::NoModifier, c->GetWidget()->rect().center());
 }
 
-// Opens the drop-down with a click and clicks its entry `index`.
+// Opens the drop-down with a click and clicks its entry `index` once the drop-down is up.
 inline void Pick(DuiLib::CControlUI* combo, int index) {
     ASSERT_NE(combo, nullptr);
-    QTimer::singleShot(150, [index] {
+    auto* poll = new QTimer();
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    QObject::connect(poll, &QTimer::timeout, [poll, index, deadline] {
         auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        if (!menu)
-            return;
-        QList<QAction*> actions = menu->actions();
-        if (index < 0 || index >= actions.size()) {
-            menu->close();
+        if (!menu || !menu->isVisible()) {
+            if (std::chrono::steady_clock::now() > deadline)
+                poll->deleteLater();
             return;
         }
-        QTest::mouseClick(menu, Qt::LeftButton, Qt::NoModifier, menu->actionGeometry(actions[index]).center());
+        poll->stop();
+        poll->deleteLater();
+        QList<QAction*> actions = menu->actions();
+        if (index < 0 || index >= actions.size())
+            menu->close();
+        else
+            QTest::mouseClick(menu, Qt::LeftButton, Qt::NoModifier, menu->actionGeometry(actions[index]).center());
     });
+    poll->start(20);
     Click(combo);
 }
 
