@@ -23,7 +23,9 @@ bool CMainFrameUI::CreateMsgCenterWindows() {
         return false;
     m_pSubscribeSetWnd->SetMainHwnd(m_hWnd);
     m_pMsgGuidanceWnd = new CMsgGuidanceUI();
-    if (m_pMsgGuidanceWnd->Create(m_hWnd, L"", WS_VISIBLE | WS_OVERLAPPEDWINDOW, WS_EX_WINDOWEDGE)) {
+    // Created hidden: a window that flashes up at start would switch the program to the
+    // foreground and back, and report those switches as launches.
+    if (m_pMsgGuidanceWnd->Create(m_hWnd, L"", WS_OVERLAPPEDWINDOW, WS_EX_WINDOWEDGE)) {
         m_pMsgGuidanceWnd->SetMainHwnd(m_hWnd);
         m_pMsgGuidanceWnd->ShowWindow(false, false);
     }

@@ -34,8 +34,6 @@ uint64_t ParsePageText(const std::wstring& text) {
     return v;
 }
 
-// Delivered answers with a status outside 2xx are server failures, not answers to show.
-bool Answered(const SHttpResult& r) { return r.bSuccess && r.nResponseCode >= 200 && r.nResponseCode < 300; }
 
 } // namespace
 
@@ -49,8 +47,11 @@ CFrameMsgCenterUI::~CFrameMsgCenterUI() {
 
 void CFrameMsgCenterUI::OnReleaseWindow() {
     ClearMsgList();
-    for (int i = 0; i < kCategoryCount; ++i)
-        m_pRows[i] = m_pOptions[i] = nullptr, m_pBadges[i] = nullptr;
+    for (int i = 0; i < kCategoryCount; ++i) {
+        m_pRows[i] = nullptr;
+        m_pOptions[i] = nullptr;
+        m_pBadges[i] = nullptr;
+    }
     m_pBtnHide = m_pBtnReadAll = m_pBtnSubscribeSet = nullptr;
     m_pList = nullptr;
     m_pNoMsg = m_pRingWait = m_pLoadFailed = m_pBtnPrePage = m_pBtnNextPage = nullptr;
@@ -83,7 +84,7 @@ void CFrameMsgCenterUI::InitWindow() {
     m_pPageBar = pm.FindControl(L"hlayout_page");
 
     m_pGuidanceWnd = new CSubGuidanceUI();
-    if (m_pGuidanceWnd->Create(m_hWnd, L"", WS_VISIBLE | WS_OVERLAPPEDWINDOW, WS_EX_WINDOWEDGE)) {
+    if (m_pGuidanceWnd->Create(m_hWnd, L"", WS_OVERLAPPEDWINDOW, WS_EX_WINDOWEDGE)) {
         m_pGuidanceWnd->SetMainHwnd(m_hWnd);
         m_pGuidanceWnd->ShowWindow(false, false);
     } else {
@@ -299,7 +300,7 @@ void CFrameMsgCenterUI::OnPermissionDone(const MsgRequestTask& t) {
     bool current = t.nGeneration == m_nPermissionSeq;
     bool opening = current && t.nProbeSeq == 0;
     bool ok = false, hasPermission = false, hasUnread = false;
-    if (!Answered(t)) {
+    if (!IsAnswered(t)) {
         DEBUG_LOG(LOG_LEVEL_INFO, L"警告", L"CHttpWork::GetInstance()->MsgCenter_GetSubscribe(m_strCookies, response) failed");
         if (opening)
             SetViewState(kViewFailed);
@@ -381,7 +382,7 @@ void CFrameMsgCenterUI::OnListDone(const MsgRequestTask& t) {
     // Only the newest page request may change the view; later clicks made older ones stale.
     if (t.nListSeq != m_nListSeq)
         return;
-    if (!Answered(t)) {
+    if (!IsAnswered(t)) {
         SetViewState(kViewFailed);
         return;
     }
@@ -457,7 +458,7 @@ bool CFrameMsgCenterUI::DisplayMsgList(const std::string& answer) {
 void CFrameMsgCenterUI::OnAllReadDone(const MsgRequestTask& t) {
     if (m_pRingWait)
         m_pRingWait->SetVisible(false);
-    if (!Answered(t)) {
+    if (!IsAnswered(t)) {
         SetViewState(kViewFailed);
         return;
     }

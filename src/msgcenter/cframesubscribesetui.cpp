@@ -22,7 +22,6 @@ const wchar_t kTipSubscribed[] =
     L"关闭订阅，您将无法在“消息中心”收到该分类下的所有消息，且您的更改会同步到 其他设备上。";
 const wchar_t kParseFailed[] = L"reader.parse(_strSubscribe, root) failed";
 
-bool Answered(const SHttpResult& r) { return r.bSuccess && r.nResponseCode >= 200 && r.nResponseCode < 300; }
 
 template <class T>
 T* As(CControlUI* c, const wchar_t* kind) {
@@ -181,7 +180,7 @@ void CFrameSubscribeSetUI::OnRequestDone(WPARAM wParam) {
         OnSubscribeDone(t);
         break;
     case kKindNotice:
-        if (Answered(t) && ParseCodeAnswer(t.strResponse) != EAnswer::Ok)
+        if (IsAnswered(t) && ParseCodeAnswer(t.strResponse) != EAnswer::Ok)
             DEBUG_LOG(LOG_LEVEL_INFO, L"警告", kParseFailed);
         break;
     case kKindNoticeBatch:
@@ -431,7 +430,7 @@ void CFrameSubscribeSetUI::BatchSetNotice(int status) {
 }
 
 void CFrameSubscribeSetUI::OnSubscribeDone(const SubscribeTask& t) {
-    bool confirmed = Answered(t) && t.strCategory == m_strCurType;
+    bool confirmed = IsAnswered(t) && t.strCategory == m_strCurType;
     EAnswer r = confirmed ? ParseCodeAnswer(t.strResponse) : EAnswer::NotJson;
     if (confirmed && r != EAnswer::Ok)
         DEBUG_LOG(LOG_LEVEL_INFO, L"警告", kParseFailed);
@@ -449,7 +448,7 @@ void CFrameSubscribeSetUI::OnSubscribeDone(const SubscribeTask& t) {
 }
 
 void CFrameSubscribeSetUI::OnBatchDone(const SubscribeTask& t) {
-    if (!Answered(t) || t.strCategory != m_strCurType)
+    if (!IsAnswered(t) || t.strCategory != m_strCurType)
         return;
     if (ParseCodeAnswer(t.strResponse) != EAnswer::Ok) {
         DEBUG_LOG(LOG_LEVEL_INFO, L"警告", kParseFailed);
@@ -474,7 +473,7 @@ void CFrameSubscribeSetUI::OnBatchDone(const SubscribeTask& t) {
 void CFrameSubscribeSetUI::OnSettingsDone(const SubscribeTask& t) {
     if (t.strCategory != m_strCurType)
         return;
-    if (!Answered(t)) {
+    if (!IsAnswered(t)) {
         SetViewState(kViewFailed);
         return;
     }

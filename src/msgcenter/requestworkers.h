@@ -21,6 +21,9 @@ struct SRequestTask : SHttpResult {
     virtual ~SRequestTask() = default;
 };
 
+// A delivered answer with a 2xx status; other statuses are server failures, not answers to show.
+inline bool IsAnswered(const SHttpResult& r) { return r.bSuccess && r.nResponseCode >= 200 && r.nResponseCode < 300; }
+
 class CRequestWorkers {
 public:
     CRequestWorkers();
