@@ -117,7 +117,8 @@ void RegisterConsolePages(httplib::Server& server, DemoState& state) {
         me["isOta"] = true;
         {
             std::lock_guard<std::mutex> guard(st->lock);
-            me["otaId"] = std::to_string(st->shops.empty() ? 0 : st->shops.front().otaId);
+            const Merchant& m = st->MerchantOf(uid);
+            me["otaId"] = std::to_string(m.shops.empty() ? 0 : m.shops.front().otaId);
             me["stream"] = st->streamSeconds;
         }
         ReplyJson(res, me);

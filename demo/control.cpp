@@ -26,6 +26,21 @@ void RegisterControlRoutes(httplib::Server& server, DemoState& state) {
         ReplyJson(res, Envelope(0, "ok", static_cast<Json::UInt>(state.faults.size())));
     });
 
+    // /demo/merchant?uid=<uid>&shops=1..3&permitted=1|0: seeds that merchant afresh with these
+    // options (the next request of the uid sees them); without options, the default seed.
+    server.Get("/demo/merchant", [&state](const httplib::Request& req, httplib::Response& res) {
+        std::string uid = req.get_param_value("uid");
+        MerchantOptions opt;
+        if (req.has_param("shops"))
+            opt.shops = std::atoi(req.get_param_value("shops").c_str());
+        if (req.has_param("permitted"))
+            opt.permitted = req.get_param_value("permitted") != "0";
+        std::lock_guard<std::mutex> guard(state.lock);
+        state.merchantOptions[uid] = opt;
+        state.merchants.erase(uid);
+        ReplyJson(res, Envelope(0, "ok"));
+    });
+
     // /demo/version?has_new=1|0&version=<text>&url=<link>
     server.Get("/demo/version", [&state](const httplib::Request& req, httplib::Response& res) {
         std::lock_guard<std::mutex> guard(state.lock);

@@ -48,6 +48,21 @@ struct Shop {
     std::map<std::string, ShopCategoryState> categories; // by API type
 };
 
+// What one signed-in merchant (a uid) sees: its categories with their permissions, its
+// messages and its shops. Each merchant starts from the seed and keeps its own changes.
+struct Merchant {
+    std::vector<Category> categories;
+    std::map<std::string, bool> permitted; // by API type, for the message center
+    std::vector<Message> messages;
+    std::vector<Shop> shops;
+};
+
+// How a merchant is seeded; /demo/merchant sets these for one uid.
+struct MerchantOptions {
+    int shops = 3;          // 1 to 3
+    bool permitted = true;  // false: no category may be seen at all
+};
+
 struct RecordedRequest {
     uint64_t seq = 0; // arrival order; the body is filled in once it has been read
     std::string method;
@@ -75,9 +90,8 @@ struct DemoState {
     std::string dataDir;
     int64_t startedAt = 0;
 
-    std::vector<Category> categories;
-    std::vector<Shop> shops;
-    std::vector<Message> messages;
+    std::map<std::string, Merchant> merchants; // by uid, made on first use
+    std::map<std::string, MerchantOptions> merchantOptions;
 
     std::map<std::string, std::string> sessions; // session cookie value -> signed-in uid
 
@@ -97,10 +111,14 @@ struct DemoState {
 
     // Sleeps up to `ms` unless the server is stopping; false when cut short.
     bool Sleep(int ms);
+    // The merchant of a uid, seeded on first use. Call with the lock held.
+    Merchant& MerchantOf(const std::string& uid);
 };
 
-// The seeded merchant: shops, the six categories, messages with unread flags, notice settings.
 void SeedDemoData(DemoState& state);
+// A merchant as seeded: three shops (or fewer), the six categories, one of them with 137
+// messages, unread counts above 99, links and no links, notice settings per category.
+Merchant SeedMerchant(int64_t now, const MerchantOptions& options);
 
 const char* const kSessionCookie = "shopdesk_session";
 // The answer header that ties a response to its recorded request.

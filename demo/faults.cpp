@@ -10,6 +10,9 @@
 //   deepjson   status 200 with well-formed JSON nested 2,000 levels deep
 //   cut        a declared length the server never delivers: the connection closes mid-body
 //   gzipcut    a gzip body that ends early
+//   refused    a merchant envelope with a refused "code"
+//   overfull   a message list of 10,000 entries where 10 were asked for
+//   hugetitle  a message list of ten entries with 1 MB titles
 #include <zlib.h>
 
 #include "routes.h"
@@ -114,6 +117,30 @@ httplib::Server::HandlerResponse ApplyFault(DemoState& state, const httplib::Req
         // A type the server never compresses itself, so the header below is the only encoding.
         res.set_content(gz, "application/octet-stream");
         res.set_header("Content-Encoding", "gzip");
+        return HR::Handled;
+    }
+    if (mode == "refused") {
+        ReplyJson(res, Envelope(40300, "demo: refused on request"));
+        return HR::Handled;
+    }
+    if (mode == "overfull" || mode == "hugetitle") {
+        bool huge = mode == "hugetitle";
+        Json::Value list(Json::arrayValue);
+        for (int i = 0; i < (huge ? 10 : 10000); ++i) {
+            Json::Value item(Json::objectValue);
+            item["title"] = huge ? std::string(1 << 20, 'T') : "第 " + std::to_string(i + 1) + " 条";
+            item["content"] = "demo";
+            item["url"] = "";
+            item["msg_type"] = 1;
+            item["timestamp"] = static_cast<Json::Int64>(1700000000 + i);
+            item["msg_id"] = "x" + std::to_string(i);
+            item["is_unread"] = 1;
+            list.append(item);
+        }
+        Json::Value data(Json::objectValue);
+        data["total"] = 10000;
+        data["list"] = list;
+        ReplyJson(res, Envelope(0, "success", data));
         return HR::Handled;
     }
     res.status = 400;

@@ -22,6 +22,9 @@ class CFramePopUI;
 class CFrameHoverUI;
 class CWaitRing;
 class CFrameSettingUI;
+class CFrameMsgCenterUI;
+class CFrameSubscribeSetUI;
+class CMsgGuidanceUI;
 
 // One "HandleMessage" page call, handed from the browser's thread to the window thread.
 struct MessageRecord {
@@ -111,6 +114,10 @@ public:
     CFrameSettingUI* GetSettingWnd() const { return m_pSettingWnd; }
     // Page calls still waiting for an avatar, or behind one that does.
     bool HasPendingPageCalls() const { return !m_PageCalls.IsIdle(); }
+    CFrameMsgCenterUI* GetMsgCenterWnd() const { return m_pMsgCenterWnd; }
+    CFrameSubscribeSetUI* GetSubscribeSetWnd() const { return m_pSubscribeSetWnd; }
+    CMsgGuidanceUI* GetMsgGuidanceWnd() const { return m_pMsgGuidanceWnd; }
+    bool HasMsgPermission() const { return m_bHasPermission; }
 
 private:
     // Window life cycle and controls.
@@ -147,7 +154,17 @@ private:
     CFrameTipUI* EnsureTipWnd();
     CFramePopUI* EnsurePopWnd();
     void OnOpenConversation(std::wstring* id);
+    // Message center side (msgcenterhooks.cpp).
+    bool CreateMsgCenterWindows();
+    void DeleteMsgCenterWindows();
     void OnOtaLogin(int flag);
+    void OnUnreadKnown(bool hasPermission, bool hasUnread);
+    void AddLoginEvent();
+    void ShowMsgGuidanceIfDue();
+    void ShowMsgGuidance();
+    void OpenMsgCenter();
+    void OpenSubscribeSet();
+    void ResetMsgCenter();
     // Closing hides the window; where no tray host shows the icon it minimises instead, so
     // the window can always be reached again.
     void HideToTray();
@@ -170,6 +187,9 @@ private:
     CFrameHoverUI* m_pHoverWnd = nullptr;
     CWaitRing* m_pWaitRing = nullptr;
     CFrameSettingUI* m_pSettingWnd = nullptr;
+    CFrameMsgCenterUI* m_pMsgCenterWnd = nullptr;
+    CFrameSubscribeSetUI* m_pSubscribeSetWnd = nullptr;
+    CMsgGuidanceUI* m_pMsgGuidanceWnd = nullptr;
     DuiLib::CMenuWnd* m_pTrayMenu = nullptr;
     DuiLib::CefRefPtr<CCefCookie> m_pCookieVisitor;
     std::string m_strUidA;

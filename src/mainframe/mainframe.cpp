@@ -44,6 +44,7 @@ CMainFrameUI::~CMainFrameUI() {
     delete m_pHoverWnd;
     delete m_pWaitRing;
     delete m_pSettingWnd;
+    DeleteMsgCenterWindows();
 }
 
 void CMainFrameUI::InitParams(const std::wstring& cacheDir, const STRUCT_Config& settings, const std::wstring& uid) {
@@ -112,6 +113,8 @@ void CMainFrameUI::InitWindow() {
     m_pHoverWnd->SetMainHwnd(m_hWnd);
     if (!CreateSettingWnd())
         return;
+    if (!CreateMsgCenterWindows())
+        return;
 
     m_pWaitRing = new CWaitRing();
     if (m_pWaitRing->Create(m_hWnd, L"", WS_VISIBLE | WS_OVERLAPPEDWINDOW, WS_EX_WINDOWEDGE))
@@ -168,6 +171,8 @@ void CMainFrameUI::OnClick(TNotifyUI& msg) {
         return;
     } else if (name.CompareNoCase(L"settingbtn") == 0) {
         ShowSettingWnd();
+    } else if (name.CompareNoCase(L"msgcenterbtn") == 0 || name.CompareNoCase(L"unreadmarkbtn") == 0) {
+        OpenMsgCenter();
     } else if (name.CompareNoCase(L"btn_reload") == 0) {
         if (m_pBrowser)
             m_pBrowser->LoadURL(ConsoleStartUrl());

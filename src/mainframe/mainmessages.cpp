@@ -80,8 +80,13 @@ LRESULT CMainFrameUI::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lPara
         OnOtaLogin(static_cast<int>(wParam));
         bHandled = TRUE;
         return 0;
+    } else if (uMsg == WM_SHOW_SUBSCRIBE_SET) {
+        OpenSubscribeSet();
+    } else if (uMsg == WM_SHOW_MSG_CENTER) {
+        OpenMsgCenter();
     } else if (uMsg == WM_GUIDANCE_CLOSED) {
         m_bGuidanceClosed = true;
+        ShowMsgGuidanceIfDue();
     } else if (uMsg == WM_GUIDANCE_DONE) {
         platform::WritePrivateProfileString(L"Guidance", L"IsGuidance", L"1", WideToAnsi(m_strIniPath));
     } else if (uMsg == WM_MENU_CLICK) {

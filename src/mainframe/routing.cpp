@@ -85,6 +85,7 @@ void CMainFrameUI::ResetAccountState() {
         m_pBtnMsgCenter->SetVisible(false);
     if (m_pBtnUnreadMark)
         m_pBtnUnreadMark->SetVisible(false);
+    ResetMsgCenter();
 }
 
 bool CMainFrameUI::IsMainActive() const { return platform::GetActiveWindow() == m_hWnd; }
@@ -157,13 +158,4 @@ void CMainFrameUI::OnOpenConversation(std::wstring* id) {
     if (m_pHoverWnd)
         m_pHoverWnd->RemoveMessage(conversation);
     BringToFront();
-}
-
-void CMainFrameUI::OnOtaLogin(int flag) {
-    if (flag != 1 && m_pBtnMsgCenter)
-        m_pBtnMsgCenter->SetVisible(false);
-    g_EventLogManage.AddEvent("login", {{"uid", m_strUidA},
-                                        {"name", WideToAnsi(m_strUserName)},
-                                        {"ota_id", std::to_string(m_nOtaId)},
-                                        {"has_per", m_bHasPermission ? "1" : "0"}});
 }

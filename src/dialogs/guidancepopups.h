@@ -1,0 +1,19 @@
+#pragma once
+// The two one-time guidance pop-ups: one points at the main window's message-center button,
+// one at the message center's subscription button. Each can be dismissed or followed; following
+// asks the window that opened it to open what the pop-up points at.
+#include "notify/smallwindow.h"
+
+// Points at "msgcenterbtn"; "btn_view" posts WM_SHOW_MSG_CENTER to the main window.
+class CMsgGuidanceUI : public CSmallWindowUI {
+public:
+    DuiLib::CDuiString GetSkinFile() override { return L"msgcenter_guidance.xml"; }
+    void OnClick(DuiLib::TNotifyUI& msg) override;
+};
+
+// Points at "subscribesetbtn"; "btn_view" posts WM_SHOW_SUBSCRIBE_SET to the message center.
+class CSubGuidanceUI : public CSmallWindowUI {
+public:
+    DuiLib::CDuiString GetSkinFile() override { return L"subscribe_guidance.xml"; }
+    void OnClick(DuiLib::TNotifyUI& msg) override;
+};

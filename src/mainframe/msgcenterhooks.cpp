@@ -1,0 +1,132 @@
+// The main window's side of the message center: the account-kind result that shows or hides
+// its buttons, opening the message center and the subscription settings, and the guidance
+// pop-up that points at the button.
+#include "cmainframeui.h"
+
+#include "common/custommsg.h"
+#include "common/sysutils.h"
+#include "dialogs/guidancepopups.h"
+#include "events/eventlogmanage.h"
+#include "msgcenter/cframemsgcenterui.h"
+#include "msgcenter/cframesubscribesetui.h"
+#include "platform/profile.h"
+
+using namespace DuiLib;
+
+bool CMainFrameUI::CreateMsgCenterWindows() {
+    m_pMsgCenterWnd = new CFrameMsgCenterUI();
+    if (!CreateOwnedPopup(m_pMsgCenterWnd))
+        return false;
+    m_pMsgCenterWnd->SetMainHwnd(m_hWnd);
+    m_pSubscribeSetWnd = new CFrameSubscribeSetUI();
+    if (!CreateOwnedPopup(m_pSubscribeSetWnd))
+        return false;
+    m_pSubscribeSetWnd->SetMainHwnd(m_hWnd);
+    m_pMsgGuidanceWnd = new CMsgGuidanceUI();
+    // Created hidden: a window that flashes up at start would switch the program to the
+    // foreground and back, and report those switches as launches.
+    if (m_pMsgGuidanceWnd->Create(m_hWnd, L"", WS_OVERLAPPEDWINDOW, WS_EX_WINDOWEDGE)) {
+        m_pMsgGuidanceWnd->SetMainHwnd(m_hWnd);
+        m_pMsgGuidanceWnd->ShowWindow(false, false);
+    }
+    // No first-use guidance window is shown at start in this build, so it counts as closed
+    // and the message guidance can appear.
+    m_bGuidanceClosed = true;
+    return true;
+}
+
+void CMainFrameUI::DeleteMsgCenterWindows() {
+    delete m_pMsgGuidanceWnd;
+    delete m_pSubscribeSetWnd;
+    delete m_pMsgCenterWnd;
+    m_pMsgGuidanceWnd = nullptr;
+    m_pSubscribeSetWnd = nullptr;
+    m_pMsgCenterWnd = nullptr;
+}
+
+void CMainFrameUI::OnOtaLogin(int flag) {
+    if (flag != 1) {
+        if (m_pBtnMsgCenter)
+            m_pBtnMsgCenter->SetVisible(false);
+        AddLoginEvent();
+        return;
+    }
+    // The permission request runs off the window thread; the buttons, the guidance and the
+    // "login" event follow its answer, so "has_per" tells what the server said.
+    if (m_pMsgCenterWnd && m_pMsgCenterWnd->HasUnreadMsg(m_pCookieVisitor->Get(), [this](bool, bool per, bool unread) {
+            OnUnreadKnown(per, unread);
+        }))
+        return;
+    OnUnreadKnown(false, false);
+}
+
+void CMainFrameUI::OnUnreadKnown(bool hasPermission, bool hasUnread) {
+    m_bHasPermission = hasPermission;
+    if (m_pBtnMsgCenter)
+        m_pBtnMsgCenter->SetVisible(hasPermission);
+    if (m_pBtnUnreadMark)
+        m_pBtnUnreadMark->SetVisible(hasUnread);
+    ShowMsgGuidanceIfDue();
+    AddLoginEvent();
+}
+
+void CMainFrameUI::AddLoginEvent() {
+    g_EventLogManage.AddEvent("login", {{"uid", m_strUidA},
+                                        {"name", WideToAnsi(m_strUserName)},
+                                        {"ota_id", std::to_string(m_nOtaId)},
+                                        {"has_per", m_bHasPermission ? "1" : "0"}});
+}
+
+void CMainFrameUI::ShowMsgGuidanceIfDue() {
+    if (m_bHasPermission && m_pMsgGuidanceWnd && m_nIsGuidance == 0 && m_bGuidanceClosed)
+        ShowMsgGuidance();
+}
+
+void CMainFrameUI::ShowMsgGuidance() {
+    if (!m_pMsgGuidanceWnd || !m_pBtnMsgCenter || !m_pBtnMsgCenter->GetParent())
+        return;
+    RECT r = m_pBtnMsgCenter->GetParent()->GetPos();
+    RECT w{};
+    platform::GetWindowRect(m_hWnd, &w);
+    int centre = (2 * w.left + r.left + r.right) / 2;
+    int top = w.top + r.bottom;
+    RECT g{};
+    platform::GetWindowRect(m_pMsgGuidanceWnd->GetHWND(), &g);
+    platform::SetWindowPos(m_pMsgGuidanceWnd->GetHWND(), nullptr, centre - (g.right - g.left) / 2, top + 5, 0, 0,
+                           SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    m_pMsgGuidanceWnd->ShowWindow(true, true);
+}
+
+void CMainFrameUI::OpenMsgCenter() {
+    // Whoever opens the message center has found it; the pop-up pointing at it goes.
+    if (m_pMsgGuidanceWnd)
+        m_pMsgGuidanceWnd->ShowWindow(false, false);
+    if (!m_pMsgCenterWnd)
+        return;
+    if (m_pBtnUnreadMark)
+        m_pBtnUnreadMark->SetVisible(false);
+    m_pMsgCenterWnd->InitDlg(m_pCookieVisitor->Get());
+    m_pMsgCenterWnd->CenterWindow();
+    m_pMsgCenterWnd->ShowWindow(true, true);
+    if (m_nIsGuidance == 0) {
+        m_pMsgCenterWnd->ShowSubscribeGuidance();
+        m_nIsGuidance = platform::GetPrivateProfileInt(L"Guidance", L"IsGuidance", 0, WideToAnsi(m_strIniPath));
+    }
+}
+
+void CMainFrameUI::OpenSubscribeSet() {
+    if (!m_pSubscribeSetWnd)
+        return;
+    m_pSubscribeSetWnd->InitDlg(m_pCookieVisitor->Get(), m_nOtaId);
+    m_pSubscribeSetWnd->CenterWindow();
+    m_pSubscribeSetWnd->ShowWindow(true, true);
+}
+
+void CMainFrameUI::ResetMsgCenter() {
+    if (!m_pMsgCenterWnd)
+        return;
+    m_pMsgCenterWnd->CancelUnreadQuery();
+    HWND wnd = m_pMsgCenterWnd->GetHWND();
+    if (wnd && platform::IsWindowVisible(wnd))
+        m_pMsgCenterWnd->ShowWindow(false, false);
+}

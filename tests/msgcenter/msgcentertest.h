@@ -1,0 +1,148 @@
+#pragma once
+// What the message-center tests share: a real main window against the demo server, signed in
+// through its own browser, and user input through the toolkit's real widgets (mouse clicks,
+// typing, picking a drop-down entry).
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTest>
+#include <QTimer>
+
+#include "common/sysutils.h"
+#include "demopeer.h"
+#include "duilib/uicefbrowser.h"
+#include "duilib/uimanager.h"
+#include "mainframe/cmainframeui.h"
+#include "settings/configmanage.h"
+#include "support/qtwait.h"
+#include "support/testenv.h"
+
+namespace msgtest {
+
+inline DuiLib::CControlUI* Find(DuiLib::CWindowWnd* w, const wchar_t* name) {
+    return static_cast<DuiLib::WindowImplBase*>(w)->GetPaintManager().FindControl(name);
+}
+
+inline DuiLib::CControlUI* FindIn(DuiLib::CWindowWnd* w, DuiLib::CControlUI* parent, const wchar_t* name) {
+    return static_cast<DuiLib::WindowImplBase*>(w)->GetPaintManager().FindSubControlByName(parent, name);
+}
+
+inline bool Shown(DuiLib::CControlUI* c) { return c && c->IsVisible() && c->GetWidget() && c->GetWidget()->isVisible(); }
+
+// A left click in the middle of the control's widget, as the mouse gives it.
+inline void Click(DuiLib::CControlUI* c) {
+    ASSERT_NE(c, nullptr);
+    ASSERT_TRUE(c->GetWidget());
+    QTest::mouseClick(c->GetWidget(), Qt::LeftButton, Qt::NoModifier, c->GetWidget()->rect().center());
+}
+
+// Opens the drop-down with a click and clicks its entry `index` once the drop-down is up.
+inline void Pick(DuiLib::CControlUI* combo, int index) {
+    ASSERT_NE(combo, nullptr);
+    auto* poll = new QTimer();
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    QObject::connect(poll, &QTimer::timeout, [poll, index, deadline] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu || !menu->isVisible()) {
+            if (std::chrono::steady_clock::now() > deadline)
+                poll->deleteLater();
+            return;
+        }
+        poll->stop();
+        poll->deleteLater();
+        QList<QAction*> actions = menu->actions();
+        if (index < 0 || index >= actions.size())
+            menu->close();
+        else
+            QTest::mouseClick(menu, Qt::LeftButton, Qt::NoModifier, menu->actionGeometry(actions[index]).center());
+    });
+    poll->start(20);
+    Click(combo);
+}
+
+// Replaces the page edit's text by typing, then presses Return.
+inline void TypeAndReturn(DuiLib::CControlUI* edit, const QString& text) {
+    ASSERT_NE(edit, nullptr);
+    auto* e = static_cast<DuiLib::CEditUI*>(edit->GetInterface(L"Edit"));
+    ASSERT_NE(e, nullptr);
+    QTest::mouseClick(e->GetLineEdit(), Qt::LeftButton);
+    e->GetLineEdit()->selectAll();
+    QTest::keyClick(e->GetLineEdit(), Qt::Key_Backspace);
+    QTest::keyClicks(e->GetLineEdit(), text);
+    QTest::keyClick(e->GetLineEdit(), Qt::Key_Return);
+}
+
+// Merchant API requests the demo server saw, as "METHOD target".
+inline std::vector<std::string> ApiRequests(const DemoPeer& peer) {
+    std::vector<std::string> out;
+    for (const Json::Value& r : peer.Requests()) {
+        std::string target = r["target"].asString();
+        if (target.rfind("/tessaril/api/", 0) == 0)
+            out.push_back(r["method"].asString() + " " + target + (r["body"].asString().empty() ? "" : " " + r["body"].asString()));
+    }
+    return out;
+}
+
+// The main window of one merchant, signed in through its browser; the suite starts the demo
+// server and the browser runtime once.
+class MainWindowSession : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        s_peer = new DemoPeer();
+        // A folder of this run's own: the server keeps the events it received there.
+        ASSERT_TRUE(s_peer->Start(std::filesystem::temp_directory_path().string() + "/shopdesk-msgcenter-peer-" +
+                                  std::to_string(getpid())));
+        for (const char* var : {"SHOPDESK_CONSOLE_HOST", "SHOPDESK_MERCHANT_HOST", "SHOPDESK_MOBILE_HOST"})
+            setenv(var, s_peer->BaseUrl().c_str(), 1);
+        CHttpWork::GetInstance()->ReloadDeployConfig();
+        ASSERT_TRUE(DuiLib::CCefBrowserUI::InitCef(nullptr, L"", L""));
+    }
+    static void TearDownTestSuite() {
+        DuiLib::CCefBrowserUI::Quit();
+        delete s_peer;
+        s_peer = nullptr;
+    }
+    void TearDown() override { Close(); }
+
+    // Opens the main window and signs `uid` in through the console, until the page has reported
+    // the account kind (the permission answer may still be on its way).
+    void SignInAs(const std::string& uid) {
+        std::string cache = home.path() + "/cache/";
+        std::filesystem::create_directories(cache);
+        CConfigManage::GetInstance()->Init(AnsiToWide(cache));
+        frame = new CMainFrameUI();
+        frame->InitParams(AnsiToWide(cache), STRUCT_Config{0, 1, 1, 1, 1, 1, 1, 1}, L"");
+        ASSERT_TRUE(frame->Create(nullptr, L"QDX_IM", WS_OVERLAPPEDWINDOW, WS_EX_WINDOWEDGE));
+        frame->CenterWindow();
+        frame->ShowWindow(true, true);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(frame->GetHostWidget()));
+        frame->GetBrowser()->LoadURL(AnsiToWide(s_peer->BaseUrl() + "/admin/login?account=" + uid + "&uid=" + uid));
+        ASSERT_TRUE(WaitFor([&] { return frame->GetOtaId() != 0; }, 20000)) << "the console never reported the account";
+    }
+    void Close() {
+        if (!frame)
+            return;
+        platform::DestroyWindow(frame->GetHWND());
+        Pump(50);
+        delete frame;
+        frame = nullptr;
+        platform::RunModalLoop(nullptr);
+    }
+    DuiLib::CControlUI* Main(const wchar_t* name) { return Find(frame, name); }
+
+    static DemoPeer* s_peer;
+    ScopedTestHome home;
+    CMainFrameUI* frame = nullptr;
+};
+
+inline DemoPeer* MainWindowSession::s_peer = nullptr;
+
+} // namespace msgtest
