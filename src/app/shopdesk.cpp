@@ -8,6 +8,7 @@
 #include "duilib/uimanager.h"
 #include "mainframe/cmainframeui.h"
 #include "platform/knownfolders.h"
+#include "platform/quitsignals.h"
 #include "startuprules.h"
 
 using namespace DuiLib;
@@ -82,6 +83,8 @@ BOOL CshopdeskApp::InitInstance() {
         return FALSE;
     }
 
+    // Log-out and shutdown end the program through its quit, which keeps the queued events.
+    platform::InstallQuitSignalHandler([] { platform::PostQuitMessage(0); });
     CPaintManagerUI::SetInstance(nullptr);
     InitSkinResources();
 
@@ -102,10 +105,13 @@ BOOL CshopdeskApp::InitInstance() {
         CMainFrameUI frame;
         frame.InitParams(m_strCacheDir, m_config, m_strUid);
         if (frame.Create(nullptr, kMainWndTitle, WS_VISIBLE | WS_OVERLAPPEDWINDOW, WS_EX_WINDOWEDGE)) {
+            HWND hwnd = frame.GetHWND();
+            platform::InstallQuitSignalHandler([hwnd] { platform::PostMessage(hwnd, WM_QUIT_APP, 0, 0); });
             frame.CenterWindow();
             frame.SetIcon(128);
             frame.ShowModal();
         }
+        platform::InstallQuitSignalHandler({});
     }
     CCefBrowserUI::Quit();
     return FALSE;
