@@ -4,7 +4,6 @@
 
 #include <chrono>
 #include <csignal>
-#include <filesystem>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <thread>
@@ -13,8 +12,6 @@
 #include "common/sysutils.h"
 #include "demopeer.h"
 #include "support/testenv.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -62,12 +59,7 @@ TEST(SingleInstance, ASecondLaunchHandsItsUidToTheRunningWorkbench) {
     ScopedTestHome home;
     DemoPeer peer;
     ASSERT_TRUE(peer.Start(home.path() + "/demo"));
-    for (const char* var : {"SHOPDESK_CONSOLE_HOST", "SHOPDESK_MERCHANT_HOST", "SHOPDESK_MOBILE_HOST"})
-        setenv(var, peer.BaseUrl().c_str(), 1);
-    std::string runtime = home.path() + "/run";
-    fs::create_directories(runtime);
-    fs::permissions(runtime, fs::perms::owner_all);
-    setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    PointWorkbenchAt(peer.BaseUrl(), home.path());
 
     pid_t first = Launch("tessaril://uid=first/");
     ASSERT_TRUE(WaitFor([&] { return Requested(peer, "/admin/index.php?uid=first"); }, 30000));

@@ -19,36 +19,12 @@
 #include "demopeer.h"
 #include "events/eventlogmanage.h"
 #include "net/httpwork.h"
+#include "storecheck.h"
 #include "support/testenv.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-int RowCount(const std::string& db) {
-    sqlite3* h = nullptr;
-    int n = -1;
-    if (sqlite3_open_v2(db.c_str(), &h, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-        sqlite3_busy_timeout(h, 5000);
-        sqlite3_stmt* st = nullptr;
-        if (sqlite3_prepare_v2(h, "select count(*) from EventUpFailed", -1, &st, nullptr) == SQLITE_OK &&
-            sqlite3_step(st) == SQLITE_ROW)
-            n = sqlite3_column_int(st, 0);
-        sqlite3_finalize(st);
-    }
-    sqlite3_close(h);
-    return n;
-}
-
-bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
-}
 
 void PointMobileHostAt(const std::string& url) {
     SDeployHosts h;
@@ -128,6 +104,23 @@ private:
     std::vector<std::thread> m_pumps;
 };
 
+// A store at `db` holding `count` "page" events, each with the attributes `attr` and "i".
+void FillStore(const std::string& cacheDir, int count, std::map<std::string, std::string> attr) {
+    CEventLogManage m;
+    ASSERT_TRUE(m.InitDB(Utf8ToWide(cacheDir)));
+    CXDBPtr<IXDBConnection> c;
+    ASSERT_TRUE(CEventLogManage::OpenStoreConnection(c, Utf8ToWide(cacheDir + "shopdesk.db")));
+    SEventLogMsgEx ev;
+    ev.event_code = "page";
+    ev.attr = std::move(attr);
+    for (int i = 0; i < count; ++i) {
+        ev.attr["i"] = std::to_string(i);
+        ASSERT_TRUE(CEventLogManage::SaveFailedEvent(c.Get(), ev));
+    }
+    // Everything into the main file, as a closed store would be.
+    ASSERT_EQ(S_OK, c->Execute(L"PRAGMA wal_checkpoint(TRUNCATE)"));
+}
+
 class EventFaultTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { CHttpWork::GlobalInit(); }
@@ -155,18 +148,7 @@ protected:
 TEST_F(EventFaultTest, ADamagedStoreIsKeptAsideAndAFreshOneStoresTheFailures) {
     // A store with rows whose pages are then overwritten past the header.
     auto damagePages = [&] {
-        {
-            CEventLogManage m;
-            ASSERT_TRUE(m.InitDB(Utf8ToWide(cacheDir)));
-            CXDBPtr<IXDBConnection> c;
-            ASSERT_TRUE(CEventLogManage::OpenStoreConnection(c, Utf8ToWide(DbPath())));
-            SEventLogMsgEx ev;
-            ev.event_code = "page";
-            ev.attr["pad"] = std::string(2000, 'x');
-            for (int i = 0; i < 60; ++i)
-                CEventLogManage::SaveFailedEvent(c.Get(), ev);
-            ASSERT_EQ(S_OK, c->Execute(L"PRAGMA wal_checkpoint(TRUNCATE)"));
-        }
+        FillStore(cacheDir, 60, {{"pad", std::string(2000, 'x')}});
         std::string bytes = ReadFileBytes(DbPath());
         ASSERT_GT(bytes.size(), 8192u);
         for (size_t i = 4096 + 100; i < bytes.size(); i += 97)
@@ -252,18 +234,7 @@ TEST_F(EventFaultTest, EventsPastTheQueueLimitAndThoseQueuedAtQuitGoToTheStore) 
 }
 
 TEST_F(EventFaultTest, AStopDuringTheReuploadPassDeletesExactlyTheRowsSent) {
-    {
-        CEventLogManage m;
-        ASSERT_TRUE(m.InitDB(Utf8ToWide(cacheDir)));
-        CXDBPtr<IXDBConnection> c;
-        ASSERT_TRUE(CEventLogManage::OpenStoreConnection(c, Utf8ToWide(DbPath())));
-        SEventLogMsgEx ev;
-        ev.event_code = "page";
-        for (int i = 0; i < 100; ++i) {
-            ev.attr["i"] = std::to_string(i);
-            ASSERT_TRUE(CEventLogManage::SaveFailedEvent(c.Get(), ev));
-        }
-    }
+    FillStore(cacheDir, 100, {});
     DemoPeer peer;
     ASSERT_TRUE(peer.Start(home.path() + "/demo"));
     peer.Get("/demo/fault?mode=slow&path=/mobilelog/&count=-1&delay_ms=60");

@@ -4,7 +4,6 @@
 // everything left. And the workbench itself, ended by SIGTERM as a log-out ends it.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sqlite3.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -20,6 +19,7 @@
 #include <thread>
 
 #include "demopeer.h"
+#include "storecheck.h"
 #include "support/testenv.h"
 
 namespace fs = std::filesystem;
@@ -52,36 +52,9 @@ int WaitExit(pid_t pid, int timeoutMs) {
     }
 }
 
-bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
-}
-
-// Plain SQLite on the store, read-only, so the checks do not lean on the code under test.
-std::vector<std::string> Query(const std::string& db, const std::string& sql) {
-    std::vector<std::string> out;
-    sqlite3* h = nullptr;
-    if (sqlite3_open_v2(db.c_str(), &h, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-        sqlite3_busy_timeout(h, 5000);
-        sqlite3_stmt* st = nullptr;
-        if (sqlite3_prepare_v2(h, sql.c_str(), -1, &st, nullptr) == SQLITE_OK)
-            while (sqlite3_step(st) == SQLITE_ROW)
-                out.push_back(sqlite3_column_text(st, 0) ? reinterpret_cast<const char*>(sqlite3_column_text(st, 0))
-                                                         : "");
-        sqlite3_finalize(st);
-    }
-    sqlite3_close(h);
-    return out;
-}
-
 std::multiset<long long> StoredSeqs(const std::string& db) {
     std::multiset<long long> out;
-    for (const std::string& s : Query(db, "select json_extract(attrStr, '$.seq') from EventUpFailed"))
+    for (const std::string& s : Column(db, "select json_extract(attrStr, '$.seq') from EventUpFailed"))
         out.insert(std::atoll(s.c_str()));
     return out;
 }
@@ -148,7 +121,7 @@ TEST(EventKillRounds, KilledAndTerminatedRoundsLoseNothingStoredAndDeliverAtTheN
         kill(pid, SIGKILL);
         ASSERT_EQ(128 + SIGKILL, WaitExit(pid, 5000));
         finish(before);
-        ASSERT_EQ(std::vector<std::string>{"ok"}, Query(db, "pragma integrity_check"));
+        ASSERT_EQ(std::vector<std::string>{"ok"}, Column(db, "pragma integrity_check"));
         std::multiset<long long> now = StoredSeqs(db);
         EXPECT_EQ(std::set<long long>(now.begin(), now.end()).size(), now.size()) << "a stored event doubled";
         EXPECT_TRUE(std::includes(now.begin(), now.end(), stored.begin(), stored.end())) << "a stored event was lost";
@@ -189,8 +162,7 @@ TEST(EventKillRounds, KilledAndTerminatedRoundsLoseNothingStoredAndDeliverAtTheN
     // The next start sends everything left, then ends through a terminate once the store is empty.
     {
         auto [pid, before] = run("last start", peer.BaseUrl(), 0);
-        EXPECT_TRUE(WaitFor([&] { return Query(db, "select count(*) from EventUpFailed") == std::vector<std::string>{"0"}; },
-                            60000));
+        EXPECT_TRUE(WaitFor([&] { return RowCount(db) == 0; }, 60000));
         kill(pid, SIGTERM);
         EXPECT_EQ(0, WaitExit(pid, 10000));
         finish(before);
@@ -243,12 +215,7 @@ TEST(EventKillRounds, ATerminatedWorkbenchKeepsItsQueuedEventsForTheNextStart) {
     ScopedTestHome home;
     DemoPeer peer;
     ASSERT_TRUE(peer.Start(home.path() + "/demo"));
-    for (const char* var : {"SHOPDESK_CONSOLE_HOST", "SHOPDESK_MERCHANT_HOST", "SHOPDESK_MOBILE_HOST"})
-        setenv(var, peer.BaseUrl().c_str(), 1);
-    std::string runtime = home.path() + "/run";
-    fs::create_directories(runtime);
-    fs::permissions(runtime, fs::perms::owner_all);
-    setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    PointWorkbenchAt(peer.BaseUrl(), home.path());
     // Every upload stalls past its time-out, so the start-up events wait in the queue.
     peer.Get("/demo/fault?mode=slow&path=/mobilelog/&count=-1&delay_ms=60000");
 
@@ -272,7 +239,7 @@ TEST(EventKillRounds, ATerminatedWorkbenchKeepsItsQueuedEventsForTheNextStart) {
         if (f.path().filename() == "shopdesk.db")
             db = f.path().string();
     ASSERT_FALSE(db.empty());
-    std::vector<std::string> codes = Query(db, "select event_code from EventUpFailed");
+    std::vector<std::string> codes = Column(db, "select event_code from EventUpFailed");
     std::multiset<std::string> kinds(codes.begin(), codes.end());
     EXPECT_GE(kinds.count("device"), 2u) << "stored: " << codes.size();
 }

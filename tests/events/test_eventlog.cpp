@@ -15,6 +15,7 @@
 #include "demopeer.h"
 #include "events/eventlogmanage.h"
 #include "net/httpwork.h"
+#include "storecheck.h"
 #include "support/testenv.h"
 
 namespace {
@@ -23,38 +24,6 @@ Json::Value Parse(const std::string& text) {
     Json::Value v;
     Json::Reader().parse(text, v);
     return v;
-}
-
-// Plain SQLite, so the checks do not lean on the layer under test.
-std::vector<std::string> Column(const std::string& db, const std::string& sql) {
-    std::vector<std::string> out;
-    sqlite3* h = nullptr;
-    if (sqlite3_open(db.c_str(), &h) == SQLITE_OK) {
-        sqlite3_busy_timeout(h, 5000);
-        sqlite3_stmt* st = nullptr;
-        if (sqlite3_prepare_v2(h, sql.c_str(), -1, &st, nullptr) == SQLITE_OK)
-            while (sqlite3_step(st) == SQLITE_ROW)
-                out.push_back(sqlite3_column_text(st, 0) ? reinterpret_cast<const char*>(sqlite3_column_text(st, 0)) : "");
-        sqlite3_finalize(st);
-    }
-    sqlite3_close(h);
-    return out;
-}
-
-int RowCount(const std::string& db) {
-    auto c = Column(db, "select count(*) from EventUpFailed");
-    return c.empty() ? -1 : std::atoi(c[0].c_str());
-}
-
-template <class F>
-bool WaitFor(F cond, int ms) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (std::chrono::steady_clock::now() < end) {
-        if (cond())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return cond();
 }
 
 class EventTest : public ::testing::Test {
