@@ -10,6 +10,7 @@
 #include "events/eventlogmanage.h"
 #include "mainframe/cmainframeui.h"
 #include "platform/knownfolders.h"
+#include "platform/quitsignals.h"
 #include "startuprules.h"
 
 using namespace DuiLib;
@@ -97,6 +98,8 @@ BOOL CshopdeskApp::InitInstance() {
         DEBUG_LOG(LOG_LEVEL_INFO, L"提示", L"no running workbench took uid %s; starting one", m_strUid.c_str());
     }
 
+    // Log-out and shutdown end the program through its quit, which keeps the queued events.
+    platform::InstallQuitSignalHandler([] { platform::PostQuitMessage(0); });
     CPaintManagerUI::SetInstance(nullptr);
     InitSkinResources();
 
@@ -117,10 +120,13 @@ BOOL CshopdeskApp::InitInstance() {
         CMainFrameUI frame;
         frame.InitParams(m_strCacheDir, m_config, m_strUid);
         if (frame.Create(nullptr, kMainWndTitle, WS_VISIBLE | WS_OVERLAPPEDWINDOW, WS_EX_WINDOWEDGE)) {
+            HWND hwnd = frame.GetHWND();
+            platform::InstallQuitSignalHandler([hwnd] { platform::PostMessage(hwnd, WM_QUIT_APP, 0, 0); });
             frame.CenterWindow();
             frame.SetIcon(128);
             frame.ShowModal();
         }
+        platform::InstallQuitSignalHandler({});
     }
     // The event threads end here, before the exit handlers take down the libraries and statics
     // they use.

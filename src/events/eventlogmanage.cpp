@@ -1,6 +1,7 @@
 #include "events/eventlogmanage.h"
 
 #include <chrono>
+#include <cstdio>
 #include <ctime>
 
 #include "common/debug.h"
@@ -22,13 +23,30 @@ const wchar_t* const kCreateTable =
 // SQLite refuses statements with too many placeholders; delete in slices well below that.
 const size_t kDeleteSlice = 500;
 
-bool OpenConnection(CXDBPtr<IXDBConnection>& conn, const std::wstring& path) {
-    if (FAILED(CreateSQLiteConnection(&conn)))
+// The first row of a one-column answer as text; empty when there is none.
+std::wstring FirstText(IXDBConnection* conn, const wchar_t* sql) {
+    CXDBPtr<IXDBRecordset> rs;
+    XVARIANT v;
+    if (FAILED(conn->Execute(sql, &rs)) || FAILED(rs->GetFieldValue(0, &v)) || v.vt != VT_BSTR)
+        return std::wstring();
+    return v.bstrVal;
+}
+
+// Keeps an unusable store (and the journal files that belong to it) beside, under a name
+// with the time, so nothing in it is destroyed and a fresh store can take its place.
+bool MoveStoreAside(const std::wstring& path) {
+    std::time_t now = std::time(nullptr);
+    std::tm tmv{};
+    localtime_r(&now, &tmv);
+    char stamp[32];
+    std::strftime(stamp, sizeof(stamp), ".%Y%m%d-%H%M%S.bad", &tmv);
+    std::string from = WideToUtf8(path);
+    std::string to = from + stamp;
+    if (std::rename(from.c_str(), to.c_str()) != 0)
         return false;
-    if (FAILED(conn->Open(path.c_str()))) {
-        conn.Reset();
-        return false;
-    }
+    for (const char* suffix : {"-wal", "-shm", "-journal"})
+        std::rename((from + suffix).c_str(), (to + suffix).c_str());
+    DEBUG_LOG(LOG_LEVEL_ERROR, L"错误", L"shopdesk数据库无法使用，已移至%s，并新建数据库", Utf8ToWide(to).c_str());
     return true;
 }
 
@@ -74,17 +92,23 @@ CEventLogManage::CEventLogManage() : m_pShared(std::make_shared<SEventShared>())
 
 CEventLogManage::~CEventLogManage() {
     Stop();
+    std::lock_guard<std::mutex> lock(m_csConn);
     m_pConn.Reset();
 }
 
 void CEventLogManage::Stop() {
     SEventShared& s = *m_pShared;
     s.bStop = 1;
+    std::list<SEventLogMsgEx> left;
     {
+        // The upload thread takes nothing from the queue once it sees the stop under this lock,
+        // so what is left here is ours to store.
         std::lock_guard<std::mutex> lock(s.csEvents);
+        left.swap(s.lstEvents);
         s.bWake = true;
     }
     s.cvWake.notify_all();
+    StoreNow(left);
     bool ended;
     {
         std::unique_lock<std::mutex> lock(s.csDone);
@@ -129,16 +153,32 @@ void CEventLogManage::AddEvent(const std::string& eventCode, const std::map<std:
 
     SEventShared& s = *m_pShared;
     std::unique_lock<std::mutex> lock(s.csEvents);
-    if (s.lstEvents.size() <= kMaxQueued) {
+    if (!s.bStop && s.lstEvents.size() <= kMaxQueued) {
         s.lstEvents.push_back(std::move(ev));
         s.bWake = true;
         lock.unlock();
         s.cvWake.notify_all();
-    } else {
-        int n = static_cast<int>(s.lstEvents.size());
-        lock.unlock();
-        DEBUG_LOG(LOG_LEVEL_INFO, L"警告", L"CEventLogManage的缓存过大了，达到%d个！！", n);
+        return;
     }
+    int n = static_cast<int>(s.lstEvents.size());
+    bool stopping = s.bStop != 0;
+    lock.unlock();
+    if (!stopping)
+        DEBUG_LOG(LOG_LEVEL_INFO, L"警告", L"CEventLogManage的缓存过大了，达到%d个！！", n);
+    StoreNow({std::move(ev)});
+}
+
+void CEventLogManage::StoreNow(const std::list<SEventLogMsgEx>& events) {
+    if (events.empty())
+        return;
+    std::lock_guard<std::mutex> lock(m_csConn);
+    if (!m_pConn)
+        return;
+    bool inTrans = events.size() > 1 && SUCCEEDED(m_pConn->BeginTrans());
+    for (const SEventLogMsgEx& ev : events)
+        SaveFailedEvent(m_pConn.Get(), ev);
+    if (inTrans)
+        m_pConn->CommitTrans();
 }
 
 bool CEventLogManage::PopEvent(SEventLogMsgEx& event) {
@@ -156,14 +196,39 @@ size_t CEventLogManage::QueuedCount() {
     return m_pShared->lstEvents.size();
 }
 
+bool CEventLogManage::OpenStoreConnection(CXDBPtr<IXDBConnection>& conn, const std::wstring& path) {
+    if (FAILED(CreateSQLiteConnection(&conn)))
+        return false;
+    // WAL with synchronous=NORMAL keeps every committed row through a killed process while
+    // sparing each stored event its own flush to disk.
+    if (FAILED(conn->Open(path.c_str())) || FAILED(conn->Execute(L"PRAGMA synchronous=NORMAL"))) {
+        conn.Reset();
+        return false;
+    }
+    return true;
+}
+
+bool CEventLogManage::OpenStore() {
+    const std::wstring& path = m_pShared->strDbPath;
+    if (!OpenStoreConnection(m_pConn, path) || FirstText(m_pConn.Get(), L"PRAGMA journal_mode=WAL") != L"wal" ||
+        FirstText(m_pConn.Get(), L"PRAGMA quick_check") != L"ok") {
+        m_pConn.Reset();
+        return false;
+    }
+    if (m_pConn->IsTableExist(kTable) || SUCCEEDED(m_pConn->Execute(kCreateTable)))
+        return true;
+    m_pConn.Reset();
+    return false;
+}
+
 bool CEventLogManage::InitDB(const std::wstring& cacheDir) {
+    std::lock_guard<std::mutex> lock(m_csConn);
     m_pShared->strDbPath = cacheDir + L"shopdesk.db";
     m_pConn.Reset();
-    if (!OpenConnection(m_pConn, m_pShared->strDbPath))
-        return false;
-    if (m_pConn->IsTableExist(kTable))
+    if (OpenStore())
         return true;
-    return SUCCEEDED(m_pConn->Execute(kCreateTable));
+    // An unusable store would keep every upload thread from starting for the whole session.
+    return MoveStoreAside(m_pShared->strDbPath) && OpenStore();
 }
 
 void CEventLogManage::Start() {
@@ -288,7 +353,7 @@ void CEventLogManage::UploadThreadProc(std::shared_ptr<SEventShared> shared) {
         bool ok = CHttpWork::GetInstance()->UploadEvent(ev, result);
         if (!ok) {
             if (!conn)
-                OpenConnection(conn, s.strDbPath);
+                OpenStoreConnection(conn, s.strDbPath);
             if (conn && !SaveFailedEvent(conn.Get(), ev))
                 DEBUG_LOG(LOG_LEVEL_ERROR, L"错误", L"SaveFailedEvent failed: event_code(%s)",
                           Utf8ToWide(ev.event_code).c_str());
@@ -307,7 +372,7 @@ void CEventLogManage::UploadThreadProc(std::shared_ptr<SEventShared> shared) {
 void CEventLogManage::ReUploadThreadProc(std::shared_ptr<SEventShared> shared) {
     SEventShared& s = *shared;
     CXDBPtr<IXDBConnection> conn;
-    if (OpenConnection(conn, s.strDbPath)) {
+    if (OpenStoreConnection(conn, s.strDbPath)) {
         DeleteExpired(conn.Get(), kExpireDays);
         std::list<SEventLogMsgEx> events;
         LoadFailedEvents(conn.Get(), events);
@@ -319,6 +384,10 @@ void CEventLogManage::ReUploadThreadProc(std::shared_ptr<SEventShared> shared) {
             SHttpResult result;
             if (CHttpWork::GetInstance()->UploadEvent(ev, result))
                 sent.push_back(ev.EventID);
+            if (sent.size() >= kReuploadDeleteBatch) {
+                DeleteEvents(conn.Get(), sent);
+                sent.clear();
+            }
         }
         if (!sent.empty())
             DeleteEvents(conn.Get(), sent);

@@ -64,18 +64,24 @@ public:
     static constexpr size_t kMaxQueued = 1000;
     static constexpr int kExpireDays = 3;
     static constexpr DWORD kStopWaitMs = 5000;
+    // Rows the re-upload pass has delivered are deleted this many at a time, so a killed pass
+    // sends again at most this many.
+    static constexpr size_t kReuploadDeleteBatch = 10;
 
+    // Queues the event for upload. Past the queue limit, and once stopping, the event goes to
+    // the store instead, to be sent at the next start.
     void AddEvent(const std::string& eventCode, const std::map<std::string, std::string>& attr);
     void SetUid(const std::string& uid);
     void SetLaunchGuid(const std::string& guid);
     std::string GetLaunchGuid() const;
 
-    // Opens (creating when needed) "shopdesk.db" in `cacheDir` (which ends in "/") and makes
-    // sure the failed-event table exists.
+    // Opens (creating when needed) "shopdesk.db" in `cacheDir` (which ends in "/") in WAL mode
+    // and makes sure the failed-event table exists. A store that cannot be opened or fails its
+    // check is kept beside as "shopdesk.db.<time>.bad" and a fresh one takes its place.
     bool InitDB(const std::wstring& cacheDir);
     void Start();
-    // Asks both threads to end and waits for them, at most kStopWaitMs in all. Called by the
-    // destructor; safe to call more than once.
+    // Asks both threads to end, stores the events still queued, and waits for the threads, at
+    // most kStopWaitMs in all. Called by the destructor; safe to call more than once.
     void Stop();
 
     bool PopEvent(SEventLogMsgEx& event);
@@ -87,8 +93,14 @@ public:
     static HRESULT DeleteExpired(IXDBConnection* conn, int days);
     static HRESULT LoadFailedEvents(IXDBConnection* conn, std::list<SEventLogMsgEx>& events);
     static HRESULT DeleteEvents(IXDBConnection* conn, const std::vector<int32_t>& ids);
+    // A connection to the store at `path` with the settings every user of it shares.
+    static bool OpenStoreConnection(CXDBPtr<IXDBConnection>& conn, const std::wstring& path);
 
 private:
+    bool OpenStore();
+    // Stores on the manager's own connection, in one transaction.
+    void StoreNow(const std::list<SEventLogMsgEx>& events);
+
     static void UploadThreadProc(std::shared_ptr<SEventShared> shared);
     static void ReUploadThreadProc(std::shared_ptr<SEventShared> shared);
 
@@ -97,6 +109,7 @@ private:
     std::string m_strUid;
     std::string m_strLaunchGuid;
     std::vector<std::thread> m_hThreads;
+    std::mutex m_csConn; // guards m_pConn, which any thread adding an event may use
     CXDBPtr<IXDBConnection> m_pConn;
 };
 

@@ -4,6 +4,7 @@
 #include "common/sysutils.h"
 #include "events/eventlogmanage.h"
 #include "net/httpwork.h"
+#include "net/httpworkshare.h"
 #include "net/jsonwrite.h"
 
 const char* const kEventSignSalt = "3c9e0a7b51d2f84e6a0b9c7d2e5f1a48";
@@ -55,6 +56,9 @@ bool CHttpWork::UploadEvent(const SEventLogMsgEx& event, SHttpResult& result) {
     CURL* h = CreateRequest("", response, 5);
     if (!h)
         return false;
+    // Events go out one after another to one host; a new connection each would cost more than
+    // the request itself.
+    ReuseConnections(h);
     std::string data = BuildEventDataText(event, WideToUtf8(MakeGuidString()), m_strSysVer, m_strOsBits,
                                           m_strOpenUdid);
     std::string form;

@@ -1,0 +1,46 @@
+// Easy handles that join this share leave their connections in one cache that later handles,
+// on any thread, pick up again.
+#include <curl/curl.h>
+
+#include <mutex>
+
+#include "net/httpworkshare.h"
+
+namespace {
+
+struct SConnectionShare {
+    CURLSH* share = nullptr;
+    std::mutex locks[CURL_LOCK_DATA_LAST];
+};
+
+void LockShare(CURL*, curl_lock_data data, curl_lock_access, void* user) {
+    static_cast<SConnectionShare*>(user)->locks[data].lock();
+}
+
+void UnlockShare(CURL*, curl_lock_data data, void* user) { static_cast<SConnectionShare*>(user)->locks[data].unlock(); }
+
+// Never destroyed: threads still transferring at exit may hold connections from it.
+SConnectionShare* TheShare() {
+    static SConnectionShare* shared = [] {
+        auto* s = new SConnectionShare;
+        s->share = curl_share_init();
+        if (s->share) {
+            curl_share_setopt(s->share, CURLSHOPT_LOCKFUNC, &LockShare);
+            curl_share_setopt(s->share, CURLSHOPT_UNLOCKFUNC, &UnlockShare);
+            curl_share_setopt(s->share, CURLSHOPT_USERDATA, s);
+            curl_share_setopt(s->share, CURLSHOPT_SHARE, CURL_LOCK_DATA_CONNECT);
+            curl_share_setopt(s->share, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
+            curl_share_setopt(s->share, CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION);
+        }
+        return s;
+    }();
+    return shared;
+}
+
+} // namespace
+
+void ReuseConnections(CURL* handle) {
+    SConnectionShare* s = TheShare();
+    if (handle && s->share)
+        curl_easy_setopt(handle, CURLOPT_SHARE, s->share);
+}

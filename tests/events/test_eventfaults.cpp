@@ -1,0 +1,312 @@
+// The event road when things go wrong around it: a damaged store, a queue at its limit, a
+// quit while the host stalls, a stop in the middle of the re-upload pass; and what it puts on
+// the wire: connections kept across uploads, events bigger than a small form.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sqlite3.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <set>
+#include <thread>
+
+#include "common/sysutils.h"
+#include "demopeer.h"
+#include "events/eventlogmanage.h"
+#include "net/httpwork.h"
+#include "storecheck.h"
+#include "support/testenv.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void PointMobileHostAt(const std::string& url) {
+    SDeployHosts h;
+    h.strMobileApiHost = url;
+    CHttpWork::GetInstance()->SetDeployHosts(h);
+}
+
+std::string RefusingHost() { return "http://127.0.0.1:" + std::to_string(UnusedLoopbackPort()); }
+
+// A loopback relay in front of a server that counts the connections its clients open.
+class CountingRelay {
+public:
+    explicit CountingRelay(int targetPort) : m_target(targetPort) {
+        m_listen = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof(a);
+        bind(m_listen, reinterpret_cast<sockaddr*>(&a), len);
+        listen(m_listen, 16);
+        getsockname(m_listen, reinterpret_cast<sockaddr*>(&a), &len);
+        m_port = ntohs(a.sin_port);
+        m_accept = std::thread([this] { AcceptLoop(); });
+    }
+    ~CountingRelay() {
+        m_stop = true;
+        shutdown(m_listen, SHUT_RDWR);
+        close(m_listen);
+        m_accept.join();
+        for (std::thread& t : m_pumps)
+            t.join();
+    }
+    std::string Url() const { return "http://127.0.0.1:" + std::to_string(m_port); }
+    int Connections() const { return m_count; }
+
+private:
+    void AcceptLoop() {
+        for (;;) {
+            int c = accept(m_listen, nullptr, nullptr);
+            if (c < 0)
+                return;
+            ++m_count;
+            m_pumps.emplace_back([this, c] { Pump(c); });
+        }
+    }
+    void Pump(int client) {
+        int server = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        a.sin_port = htons(static_cast<uint16_t>(m_target));
+        if (connect(server, reinterpret_cast<sockaddr*>(&a), sizeof(a)) == 0) {
+            pollfd fds[2] = {{client, POLLIN, 0}, {server, POLLIN, 0}};
+            char buf[65536];
+            while (!m_stop && poll(fds, 2, 100) >= 0) {
+                bool done = false;
+                for (int i = 0; i < 2 && !done; ++i) {
+                    if (!(fds[i].revents & (POLLIN | POLLHUP | POLLERR)))
+                        continue;
+                    ssize_t n = read(fds[i].fd, buf, sizeof(buf));
+                    done = n <= 0 || write(fds[1 - i].fd, buf, static_cast<size_t>(n)) != n;
+                }
+                if (done)
+                    break;
+            }
+        }
+        close(server);
+        close(client);
+    }
+
+    int m_target;
+    int m_listen = -1;
+    int m_port = 0;
+    std::atomic<bool> m_stop{false};
+    std::atomic<int> m_count{0};
+    std::thread m_accept;
+    std::vector<std::thread> m_pumps;
+};
+
+// A store at `db` holding `count` "page" events, each with the attributes `attr` and "i".
+void FillStore(const std::string& cacheDir, int count, std::map<std::string, std::string> attr) {
+    CEventLogManage m;
+    ASSERT_TRUE(m.InitDB(Utf8ToWide(cacheDir)));
+    CXDBPtr<IXDBConnection> c;
+    ASSERT_TRUE(CEventLogManage::OpenStoreConnection(c, Utf8ToWide(cacheDir + "shopdesk.db")));
+    SEventLogMsgEx ev;
+    ev.event_code = "page";
+    ev.attr = std::move(attr);
+    for (int i = 0; i < count; ++i) {
+        ev.attr["i"] = std::to_string(i);
+        ASSERT_TRUE(CEventLogManage::SaveFailedEvent(c.Get(), ev));
+    }
+    // Everything into the main file, as a closed store would be.
+    ASSERT_EQ(S_OK, c->Execute(L"PRAGMA wal_checkpoint(TRUNCATE)"));
+}
+
+class EventFaultTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { CHttpWork::GlobalInit(); }
+    void SetUp() override {
+        cacheDir = home.path() + "/cache/";
+        fs::create_directories(cacheDir);
+    }
+    std::string DbPath() const { return cacheDir + "shopdesk.db"; }
+    std::vector<fs::path> KeptAside() const {
+        std::vector<fs::path> out;
+        for (const auto& e : fs::directory_iterator(cacheDir)) {
+            std::string name = e.path().filename().string();
+            if (name.rfind("shopdesk.db.", 0) == 0 && name.size() > 4 && name.compare(name.size() - 4, 4, ".bad") == 0)
+                out.push_back(e.path());
+        }
+        return out;
+    }
+
+    ScopedTestHome home;
+    std::string cacheDir;
+};
+
+} // namespace
+
+TEST_F(EventFaultTest, ADamagedStoreIsKeptAsideAndAFreshOneStoresTheFailures) {
+    // A store with rows whose pages are then overwritten past the header.
+    auto damagePages = [&] {
+        FillStore(cacheDir, 60, {{"pad", std::string(2000, 'x')}});
+        std::string bytes = ReadFileBytes(DbPath());
+        ASSERT_GT(bytes.size(), 8192u);
+        for (size_t i = 4096 + 100; i < bytes.size(); i += 97)
+            bytes[i] = static_cast<char>(0xA5);
+        WriteFileBytes(DbPath(), bytes);
+    };
+    const std::vector<std::pair<const char*, std::function<void()>>> damages = {
+        {"garbage", [&] { WriteFileBytes(DbPath(), std::string(8192, '\x5a')); }},
+        {"a folder", [&] { fs::create_directories(DbPath() + "/inside"); }},
+        {"damaged pages", damagePages},
+    };
+    for (const auto& [what, damage] : damages) {
+        SCOPED_TRACE(what);
+        fs::remove_all(cacheDir);
+        fs::create_directories(cacheDir);
+        damage();
+        bool wasFolder = fs::is_directory(DbPath());
+        std::string before = wasFolder ? std::string() : ReadFileBytes(DbPath());
+
+        PointMobileHostAt(RefusingHost());
+        {
+            CEventLogManage m;
+            ASSERT_TRUE(m.InitDB(Utf8ToWide(cacheDir)));
+            auto aside = KeptAside();
+            ASSERT_EQ(1u, aside.size());
+            if (wasFolder)
+                EXPECT_TRUE(fs::exists(aside[0] / "inside"));
+            else
+                EXPECT_EQ(before, ReadFileBytes(aside[0].string())) << "the damaged store must be kept as it was";
+            m.Start();
+            for (int i = 0; i < 3; ++i)
+                m.AddEvent("page", {{"i", std::to_string(i)}});
+            EXPECT_TRUE(WaitFor([&] { return RowCount(DbPath()) == 3; }, 10000)) << "failures must be stored again";
+        }
+        // The fresh store opens without being moved aside again.
+        CEventLogManage again;
+        EXPECT_TRUE(again.InitDB(Utf8ToWide(cacheDir)));
+        EXPECT_EQ(1u, KeptAside().size());
+    }
+}
+
+TEST_F(EventFaultTest, EventsPastTheQueueLimitAndThoseQueuedAtQuitGoToTheStore) {
+    {
+        CEventLogManage m; // not started: nothing drains the queue
+        ASSERT_TRUE(m.InitDB(Utf8ToWide(cacheDir)));
+        for (int i = 0; i < 1005; ++i)
+            m.AddEvent("page", {{"i", std::to_string(i)}});
+        EXPECT_EQ(1001u, m.QueuedCount());
+        EXPECT_EQ(4, RowCount(DbPath())) << "events past the limit are stored, not dropped";
+    }
+    EXPECT_EQ(1005, RowCount(DbPath())) << "the queue is stored when the manager stops";
+    CXDBPtr<IXDBConnection> c;
+    ASSERT_TRUE(CEventLogManage::OpenStoreConnection(c, Utf8ToWide(DbPath())));
+    std::list<SEventLogMsgEx> back;
+    CEventLogManage::LoadFailedEvents(c.Get(), back);
+    std::set<std::string> seen;
+    for (const auto& e : back)
+        seen.insert(e.attr.at("i"));
+    EXPECT_EQ(1005u, seen.size());
+    std::vector<int32_t> ids;
+    for (const auto& e : back)
+        ids.push_back(e.EventID);
+    CEventLogManage::DeleteEvents(c.Get(), ids);
+
+    // A host that stalls past the time-out: one upload is in flight, the rest wait queued
+    // when the quit comes, and all of them are stored within the five seconds of the stop.
+    DemoPeer peer;
+    ASSERT_TRUE(peer.Start(home.path() + "/demo"));
+    peer.Get("/demo/fault?mode=slow&path=/mobilelog/&count=-1&delay_ms=20000");
+    PointMobileHostAt(peer.BaseUrl());
+    auto t0 = std::chrono::steady_clock::now();
+    {
+        CEventLogManage m;
+        ASSERT_TRUE(m.InitDB(Utf8ToWide(cacheDir)));
+        m.Start();
+        for (int i = 0; i < 50; ++i)
+            m.AddEvent("page", {{"i", std::to_string(i)}});
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        t0 = std::chrono::steady_clock::now();
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(5500));
+    EXPECT_EQ(50, RowCount(DbPath()));
+}
+
+TEST_F(EventFaultTest, AStopDuringTheReuploadPassDeletesExactlyTheRowsSent) {
+    FillStore(cacheDir, 100, {});
+    DemoPeer peer;
+    ASSERT_TRUE(peer.Start(home.path() + "/demo"));
+    peer.Get("/demo/fault?mode=slow&path=/mobilelog/&count=-1&delay_ms=60");
+    PointMobileHostAt(peer.BaseUrl());
+    {
+        CEventLogManage m;
+        ASSERT_TRUE(m.InitDB(Utf8ToWide(cacheDir)));
+        m.Start();
+        // Past one batch of deletes, short of the end.
+        ASSERT_TRUE(WaitFor([&] { return peer.GetJson("/demo/events/count")["count"].asInt() >= 15; }, 20000));
+        EXPECT_LT(RowCount(DbPath()), 100) << "delivered rows are deleted as the pass goes";
+    }
+    Json::Value events = peer.Events();
+    std::set<std::string> sent;
+    for (const Json::Value& e : events["events"])
+        sent.insert(e["attr"]["i"].asString());
+    EXPECT_EQ(sent.size(), events["count"].asUInt()) << "an event went out twice";
+    EXPECT_LT(sent.size(), 100u);
+    EXPECT_EQ(100, static_cast<int>(sent.size()) + RowCount(DbPath())) << "sent rows stay, or unsent rows went";
+}
+
+TEST_F(EventFaultTest, UploadsKeepTheirConnectionAndSendTheSameBytes) {
+    DemoPeer peer;
+    ASSERT_TRUE(peer.Start(home.path() + "/demo"));
+    CountingRelay relay(peer.Port());
+    PointMobileHostAt(relay.Url());
+    const int kEvents = 40;
+    {
+        CEventLogManage m;
+        ASSERT_TRUE(m.InitDB(Utf8ToWide(cacheDir)));
+        m.Start();
+        for (int i = 0; i < kEvents; ++i) {
+            m.AddEvent("page", {{"i", std::to_string(i)}});
+            // One at a time, so every upload could have had a connection of its own.
+            ASSERT_TRUE(peer.WaitForEvents(static_cast<unsigned>(i + 1), 5000));
+        }
+    }
+    EXPECT_EQ(0, peer.Events()["rejected"].asInt());
+    EXPECT_GE(relay.Connections(), 1);
+    EXPECT_LE(relay.Connections(), kEvents / 4) << "uploads opened a connection each";
+    // The requests on a kept connection carry what the first, fresh one carried.
+    Json::Value reqs = peer.Requests();
+    ASSERT_GE(reqs.size(), static_cast<unsigned>(kEvents));
+    const Json::Value& first = reqs[0];
+    for (const Json::Value& r : reqs) {
+        EXPECT_EQ(first["method"], r["method"]);
+        EXPECT_EQ(first["target"], r["target"]);
+        EXPECT_EQ(GetShopdeskUserAgent(), r["user_agent"].asString());
+        EXPECT_EQ(first["accept_encoding"], r["accept_encoding"]);
+        EXPECT_EQ(first["has_cookie"], r["has_cookie"]);
+    }
+}
+
+TEST_F(EventFaultTest, EventsBiggerThanASmallFormReachTheCollector) {
+    DemoPeer peer;
+    ASSERT_TRUE(peer.Start(home.path() + "/demo"));
+    PointMobileHostAt(peer.BaseUrl());
+    std::string longText, hugeText;
+    for (int i = 0; i < 700; ++i)
+        longText += "旅";
+    for (int i = 0; i < 100000; ++i)
+        hugeText += "行";
+    {
+        CEventLogManage m;
+        ASSERT_TRUE(m.InitDB(Utf8ToWide(cacheDir)));
+        m.Start();
+        m.AddEvent("sales_tessaril_send_msg", {{"content", longText}});
+        m.AddEvent("sales_tessaril_send_msg", {{"content", hugeText}});
+        ASSERT_TRUE(peer.WaitForEvents(2, 20000));
+    }
+    Json::Value events = peer.Events();
+    EXPECT_EQ(longText, events["events"][0]["attr"]["content"].asString());
+    EXPECT_EQ(hugeText, events["events"][1]["attr"]["content"].asString());
+    EXPECT_EQ(0, RowCount(DbPath()));
+}
