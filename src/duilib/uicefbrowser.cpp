@@ -22,8 +22,8 @@
 
 #include <set>
 
-#include "common/debug.h"
 #include "uicefbrowser.h"
+#include "uilog.h"
 #include "uimanager.h"
 #include "uiwidget_p.h"
 
@@ -59,7 +59,7 @@ bool SameCookie(const QNetworkCookie& a, const QNetworkCookie& b) {
 QString BuildBridgeScript() {
     QFile f(QStringLiteral(":/qtwebchannel/qwebchannel.js"));
     if (!f.open(QIODevice::ReadOnly)) {
-        DEBUG_LOG(LOG_LEVEL_ERROR, L"错误", L"%s", L"qwebchannel.js missing: pages cannot call the program");
+        UILog(UILOG_ERROR, L"%s", L"qwebchannel.js missing: pages cannot call the program");
         return QString();
     }
     QString channelJs = QString::fromUtf8(f.readAll());
@@ -157,7 +157,7 @@ bool CCefBrowserUI::InitCef(HINSTANCE, const std::wstring& cachePath, const std:
     if (RT().profile)
         return true;
     if (!qobject_cast<QApplication*>(QCoreApplication::instance())) {
-        DEBUG_LOG(LOG_LEVEL_ERROR, L"错误", L"%s", L"browser runtime started without an application");
+        UILog(UILOG_ERROR, L"%s", L"browser runtime started without an application");
         return false;
     }
     if (qEnvironmentVariableIsEmpty("QTWEBENGINEPROCESS_PATH")) {
@@ -301,7 +301,7 @@ void CCefBrowserUI::CreateView() {
         if (m_trust.Accepts(answer.url().toString().toStdWString(), chain)) {
             answer.acceptCertificate();
         } else {
-            DEBUG_LOG(LOG_LEVEL_INFO, L"警告", L"certificate of %s refused: %s", answer.url().toString().toStdWString().c_str(),
+            UILog(UILOG_WARNING, L"certificate of %s refused: %s", answer.url().toString().toStdWString().c_str(),
                       answer.description().toStdWString().c_str());
             answer.rejectCertificate();
         }

@@ -4,7 +4,7 @@
 // WM_CONFIG_CHANGE (index, new value), and the main window applies, saves and broadcasts it.
 #include "notify/smallwindow.h"
 #include "settings/configmanage.h"
-#include "settings/pageview.h"
+#include "events/pageview.h"
 
 class CFrameSettingUI : public CSmallWindowUI {
 public:

@@ -1,7 +1,6 @@
-#include "msgcenter/pageview.h"
+#include "events/pageview.h"
 
 #include <ctime>
-#include <string>
 
 #include "events/eventlogmanage.h"
 
@@ -9,16 +8,14 @@ void CPageViewTimer::OnShowWindow(bool shown) {
     int64_t now = static_cast<int64_t>(time(nullptr));
     if (shown) {
         m_nShownAt = now;
-        m_bShown = true;
         return;
     }
-    // A hide without a show before it (a window created hidden) is no page view.
-    if (!m_bShown)
+    if (m_nShownAt == 0)
         return;
-    m_bShown = false;
-    g_EventLogManage.AddEvent("page", {{"name", m_pageName},
+    g_EventLogManage.AddEvent("page", {{"name", m_strName},
                                        {"type", "native"},
                                        {"start", std::to_string(m_nShownAt)},
                                        {"duration", std::to_string(now - m_nShownAt)},
                                        {"uri", "not define"}});
+    m_nShownAt = 0;
 }
