@@ -5,6 +5,7 @@
 #include "uicefbrowser.h"
 #include "uicontrols.h"
 #include "uidlgbuilder.h"
+#include "uilog.h"
 #include "uimanager.h"
 #include "uimenu.h"
 #include "uitray.h"

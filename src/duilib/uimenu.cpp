@@ -40,8 +40,6 @@ void CMenuElementUI::SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) {
         m_rcTextPadding = ParseRect(pstrValue);
     else if (n == L"hotbkcolor")
         m_dwHotBkColor = ParseColor(pstrValue);
-    else if (n == L"icon" || n == L"checkitem" || n == L"showexplandicon")
-        ;
     else
         CListContainerElementUI::SetAttribute(pstrName, pstrValue);
 }

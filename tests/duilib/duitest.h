@@ -5,6 +5,7 @@
 #include <vector>
 
 #include <QCoreApplication>
+#include <QTest>
 #include <QThread>
 
 #include "duilib/UIlib.h"
@@ -102,3 +103,14 @@ inline bool WaitFor(const std::function<bool()>& cond, int ms = 5000) {
 }
 
 inline void Pump(int ms) { WaitFor([] { return false; }, ms); }
+
+// A test window built from `skin`, shown and exposed.
+struct Shown {
+    explicit Shown(const wchar_t* skin) : w(skin) {
+        w.Create(nullptr, L"t", WS_POPUP, 0);
+        w.ShowWindow(true, true);
+        exposed = QTest::qWaitForWindowExposed(w.GetHostWidget());
+    }
+    CTestWnd w;
+    bool exposed = false;
+};

@@ -41,20 +41,10 @@ void Fill(CComboUI* combo, const std::wstring& prefix, int n) {
     }
 }
 
-struct Shown {
-    Shown() : w(kSkin) {
-        w.Create(nullptr, L"t", WS_POPUP, 0);
-        w.ShowWindow(true, true);
-        exposed = QTest::qWaitForWindowExposed(w.GetHostWidget());
-    }
-    CTestWnd w;
-    bool exposed = false;
-};
-
 } // namespace
 
 TEST(Lifetime, ComboRefilledWhileOpenThenRemovedFromItsOwnItemSelect) {
-    Shown s;
+    Shown s(kSkin);
     ASSERT_TRUE(s.exposed);
     auto* combo = s.w.Find<CComboUI>(L"combo");
     auto* box = s.w.Find<CContainerUI>(L"box");
@@ -96,7 +86,7 @@ TEST(Lifetime, ComboRefilledWhileOpenThenRemovedFromItsOwnItemSelect) {
 }
 
 TEST(Lifetime, OptionGroupRebuiltFromItsOwnSelectChanged) {
-    Shown s;
+    Shown s(kSkin);
     ASSERT_TRUE(s.exposed);
     auto* opts = s.w.Find<CContainerUI>(L"opts");
     bool rebuilt = false;
@@ -131,7 +121,7 @@ TEST(Lifetime, OptionGroupRebuiltFromItsOwnSelectChanged) {
 }
 
 TEST(Lifetime, ListEmptiedFromARowsItemSelect) {
-    Shown s;
+    Shown s(kSkin);
     ASSERT_TRUE(s.exposed);
     auto* list = s.w.Find<CListUI>(L"list");
     auto addRows = [&](int n) {

@@ -37,16 +37,6 @@ void Click(CControlUI* c) {
     QTest::mouseClick(c->GetWidget(), Qt::LeftButton, Qt::NoModifier, c->GetWidget()->rect().center());
 }
 
-struct Shown {
-    explicit Shown(const wchar_t* skin) : w(skin) {
-        w.Create(nullptr, L"t", WS_POPUP, 0);
-        w.ShowWindow(true, true);
-        exposed = QTest::qWaitForWindowExposed(w.GetHostWidget());
-    }
-    CTestWnd w;
-    bool exposed = false;
-};
-
 } // namespace
 
 TEST(Window, ClicksNotifyByNameAndDisabledButtonsStaySilent) {

@@ -1,10 +1,14 @@
-// shopdesk-gallery: one window with every kind of control the toolkit offers and a browser
-// control, for looking at the toolkit and taking screenshots.
+// shopdesk-gallery: one window with every kind of control the toolkit offers, a native child
+// window that SDL draws into, and a browser control, for looking at the toolkit and taking
+// screenshots.
 //   shopdesk-gallery [--quit-after MS]
 #include <QApplication>
 #include <QTimer>
 
+#include <SDL.h>
+
 #include <cstdlib>
+#include <memory>
 #include <cstring>
 
 #include "duilib/UIlib.h"
@@ -30,6 +34,104 @@ public:
     }
 };
 
+constexpr UINT_PTR kNativeTimer = 7;
+
+// Moving stripes drawn with SDL into the native host, as the guidance video is.
+class CNativeDemo {
+public:
+    ~CNativeDemo() {
+        if (m_pRenderer)
+            SDL_DestroyRenderer(m_pRenderer);
+        if (m_pWindow)
+            SDL_DestroyWindow(m_pWindow);
+        if (m_bInit)
+            SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    }
+    // False when there is no native window to draw into.
+    bool Start(uintptr_t id) {
+        if (!id)
+            return false;
+        m_bInit = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+        if (m_bInit)
+            m_pWindow = SDL_CreateWindowFrom(reinterpret_cast<void*>(id));
+        if (m_pWindow)
+            m_pRenderer = SDL_CreateRenderer(m_pWindow, -1, SDL_RENDERER_SOFTWARE);
+        return m_pRenderer != nullptr;
+    }
+    void Draw() {
+        if (!m_pRenderer)
+            return;
+        int w = 0, h = 0;
+        SDL_GetWindowSize(m_pWindow, &w, &h);
+        SDL_SetRenderDrawColor(m_pRenderer, 0x26, 0x32, 0x38, 255);
+        SDL_RenderClear(m_pRenderer);
+        for (int x = -h; x < w; x += 24) {
+            int k = (x + m_nPhase) % 72;
+            SDL_SetRenderDrawColor(m_pRenderer, k < 24 ? 0x1E : 0xFF, k < 24 ? 0x88 : (k < 48 ? 0xB3 : 0x70), k < 24 ? 0xE5 : 0x43, 255);
+            SDL_Rect r{x + m_nPhase % 24, 0, 12, h};
+            SDL_RenderFillRect(m_pRenderer, &r);
+        }
+        SDL_RenderPresent(m_pRenderer);
+        m_nPhase += 6;
+    }
+
+private:
+    bool m_bInit = false;
+    SDL_Window* m_pWindow = nullptr;
+    SDL_Renderer* m_pRenderer = nullptr;
+    int m_nPhase = 0;
+};
+
+// A window of its own for the native host: a window that holds the browser control is
+// composited through OpenGL by Qt, and a native child inside it would turn it black.
+class CGalleryNativeWnd : public WindowImplBase {
+public:
+    LPCTSTR GetWindowClassName() const override { return L"MainWnd"; }
+    CDuiString GetSkinFile() override { return L"native.xml"; }
+    CControlUI* CreateControl(LPCTSTR pstrClass) override {
+        if (EqualNoCase(pstrClass, L"NativeHost"))
+            return m_pNative = new CWndUI;
+        return nullptr;
+    }
+    void InitWindow() override {
+        // The host's child goes where the layout put the placeholder, once the window is shown.
+        platform::SetTimer(m_hWnd, kNativeTimer, 40);
+    }
+    LRESULT OnTimer(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override {
+        if (wParam != kNativeTimer || !m_pNative || !m_demo)
+            return WindowImplBase::OnTimer(uMsg, wParam, lParam, bHandled);
+        bHandled = TRUE;
+        if (!m_pNative->GetHWND() && platform::IsWindowVisible(m_hWnd)) {
+            RECT rc = m_pNative->GetPos();
+            if (rc.right - rc.left <= 0)
+                return 0;
+            m_pNative->CreateChild(m_hWnd, rc);
+            if (!m_demo->Start(platform::GetNativeWindowId(m_pNative->GetHWND()))) {
+                if (auto* title = m_PaintManager.FindControl(L"native_title"))
+                    title->SetText(L"CWndUI：此平台没有原生窗口 (id 0)");
+                platform::KillTimer(m_hWnd, kNativeTimer);
+                return 0;
+            }
+        }
+        // One picture a second is enough to see the child is live.
+        if (++m_nTicks % 25 == 1)
+            m_demo->Draw();
+        return 0;
+    }
+    LRESULT HandleCustomMessage(UINT uMsg, WPARAM, LPARAM, BOOL& bHandled) override {
+        if (uMsg == WM_DESTROY)
+            m_demo.reset();
+        bHandled = FALSE;
+        return 0;
+    }
+
+private:
+    CWndUI* m_pNative = nullptr;
+    int m_nTicks = 0;
+    // Released before the native child goes with the window.
+    std::unique_ptr<CNativeDemo> m_demo = std::make_unique<CNativeDemo>();
+};
+
 class CGalleryWnd : public WindowImplBase, public ISetHandleSolt, public ILoadHandleSlot {
 public:
     LPCTSTR GetWindowClassName() const override { return L"MainWnd"; }
@@ -50,10 +152,14 @@ public:
         m_pBrowser = static_cast<CCefBrowserUI*>(m_PaintManager.FindControl(L"TestBrowser"));
         if (auto* combo = static_cast<CComboUI*>(m_PaintManager.FindControl(L"combo_shop"))) {
             const wchar_t* shops[] = {L"下拉框 Combo：杭州旗舰店", L"上海分店", L"北京分店"};
+            const DWORD colours[] = {0xFF0D47A1, 0xFF2E7D32, 0xFFC62828};
             for (int i = 0; i < 3; ++i) {
                 auto* item = new CListLabelElementUI;
                 item->SetText(shops[i]);
                 item->SetTag(static_cast<UINT_PTR>(1000 + i));
+                // Rows of their own height and colour: the drop-down shows them so.
+                item->SetFixedHeight(i == 0 ? 34 : 28);
+                item->SetTextColor(colours[i]);
                 combo->Add(item);
             }
             combo->SelectItem(0, false, false);
@@ -183,6 +289,13 @@ int main(int argc, char** argv) {
             return 1;
         wnd.CenterWindow();
         wnd.SetIcon(128);
+        CGalleryNativeWnd native;
+        native.Create(wnd.GetHWND(), L"shopdesk-gallery CWndUI", WS_POPUP, WS_EX_TOOLWINDOW);
+        RECT wr{};
+        platform::GetWindowRect(wnd.GetHWND(), &wr);
+        platform::SetWindowPos(native.GetHWND(), nullptr, wr.right - 330, wr.top + 62, 0, 0,
+                               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        native.ShowWindow(true, false);
         CDuiTrayIcon::Instance().CreateTrayIcon(wnd.GetHWND(), 128, L"组件陈列 Gallery");
         if (quitAfter > 0)
             QTimer::singleShot(quitAfter, [] { platform::PostQuitMessage(0); });
