@@ -3,6 +3,7 @@
 // every other window. It runs modally from start-up until quit, receives the console's page
 // calls, runs scripts in the page and turns traffic into tray blinking, hover-list rows,
 // tips, pop-ups and sounds.
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -19,6 +20,7 @@ class CFrameTipUI;
 class CFramePopUI;
 class CFrameHoverUI;
 class CWaitRing;
+class CFrameSettingUI;
 
 // One "HandleMessage" page call, handed from the browser's thread to the window thread.
 struct MessageRecord {
@@ -48,6 +50,8 @@ public:
     // Before Create: the cache folder (ending in a separator), the settings and the uid of the
     // command line.
     void InitParams(const std::wstring& cacheDir, const STRUCT_Config& settings, const std::wstring& uid);
+    // Before Create: runs last in InitWindow (the application's URL-protocol check).
+    void SetInitDoneHook(std::function<void()> hook) { m_fnInitDone = std::move(hook); }
 
     DuiLib::LPCTSTR GetWindowClassName() const override { return L"QDX_IM_MAIN"; }
     DuiLib::CDuiString GetSkinFile() override { return L"XML_MAIN"; }
@@ -102,12 +106,16 @@ public:
     CFrameTipUI* GetTipWnd() const { return m_pTipWnd; }
     CFramePopUI* GetPopWnd() const { return m_pPopWnd; }
     CWaitRing* GetWaitRing() const { return m_pWaitRing; }
+    CFrameSettingUI* GetSettingWnd() const { return m_pSettingWnd; }
 
 private:
     // Window life cycle and controls.
     void AdjustWindowForDpi();
     bool CreateOwnedPopup(DuiLib::CWindowWnd* wnd);
     void CheckForNewVersion();
+    bool CreateSettingWnd();
+    // Shows the settings window with the live record.
+    void ShowSettingWnd();
     void ShowTrayMenu();
     void ShowQuitConfirm();
     void OnChangeState(int a, int b);
@@ -156,6 +164,7 @@ private:
     CFramePopUI* m_pPopWnd = nullptr;
     CFrameHoverUI* m_pHoverWnd = nullptr;
     CWaitRing* m_pWaitRing = nullptr;
+    CFrameSettingUI* m_pSettingWnd = nullptr;
     DuiLib::CMenuWnd* m_pTrayMenu = nullptr;
     DuiLib::CefRefPtr<CCefCookie> m_pCookieVisitor;
     std::string m_strUidA;
@@ -167,6 +176,7 @@ private:
     int m_nQuitState = 0;
     STRUCT_Config m_Settings{};
     std::wstring m_strUid;
+    std::function<void()> m_fnInitDone;
     bool m_bHasPermission = false;
     int m_nOtaId = 0;
     std::wstring m_strIniPath;

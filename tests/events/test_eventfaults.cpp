@@ -19,6 +19,7 @@
 #include "demopeer.h"
 #include "events/eventlogmanage.h"
 #include "net/httpwork.h"
+#include "app/workbenchlaunch.h"
 #include "storecheck.h"
 #include "support/testenv.h"
 

@@ -20,6 +20,7 @@
 #include <thread>
 
 #include "demopeer.h"
+#include "app/workbenchlaunch.h"
 #include "storecheck.h"
 #include "support/testenv.h"
 
@@ -27,7 +28,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-pid_t Launch(const std::vector<std::string>& args) {
+// Starts `args[0]` with the rest as its arguments; it dies with the test.
+pid_t LaunchWith(const std::vector<std::string>& args) {
     pid_t pid = fork();
     if (pid == 0) {
         prctl(PR_SET_PDEATHSIG, SIGKILL);
@@ -39,18 +41,6 @@ pid_t Launch(const std::vector<std::string>& args) {
         _exit(127);
     }
     return pid;
-}
-
-// The exit code (128 + signal for a signal), or -1 when the process did not end in time.
-int WaitExit(pid_t pid, int timeoutMs) {
-    for (int waited = 0;; waited += 20) {
-        int status = 0;
-        if (waitpid(pid, &status, WNOHANG) == pid)
-            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        if (waited >= timeoutMs)
-            return -1;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
 }
 
 std::multiset<long long> StoredSeqs(const std::string& db) {
@@ -110,7 +100,7 @@ TEST(EventKillRounds, KilledAndTerminatedRoundsLoseNothingStoredAndDeliverAtTheN
     long long base = 0;
     auto run = [&](const std::string& kind, const std::string& host, int count) {
         size_t before = Generated(cache + "generated").size();
-        pid_t pid = Launch({EVENTROAD_CHILD, cache, host, std::to_string(base), std::to_string(count)});
+        pid_t pid = LaunchWith({EVENTROAD_CHILD, cache, host, std::to_string(base), std::to_string(count)});
         rounds.push_back({kind, base, base - 1});
         base += 1000000;
         return std::make_pair(pid, before);
@@ -229,18 +219,14 @@ TEST(EventKillRounds, ATerminatedWorkbenchKeepsItsQueuedEventsForTheNextStart) {
     ScopedTestHome home;
     DemoPeer peer;
     ASSERT_TRUE(peer.Start(home.path() + "/demo"));
-    PointWorkbenchAt(peer.BaseUrl(), home.path());
+    UseDemoHosts(peer);
+    UseRuntimeFolder(home.path());
     // Every upload stalls past its time-out, so the start-up events wait in the queue.
     peer.Get("/demo/fault?mode=slow&path=/mobilelog/&count=-1&delay_ms=60000");
 
     for (int sig : {SIGTERM, SIGHUP}) {
-        pid_t pid = Launch({SHOPDESK_EXE, "tessaril://uid=merchant/"});
-        ASSERT_TRUE(WaitFor([&] {
-            for (const Json::Value& r : peer.Requests())
-                if (r["target"].asString() == "/admin/index.php?uid=merchant")
-                    return true;
-            return false;
-        }, 30000));
+        pid_t pid = LaunchWith({SHOPDESK_EXE, "tessaril://uid=merchant/"});
+        ASSERT_TRUE(WaitFor([&] { return Requested(peer, "/admin/index.php?uid=merchant"); }, 30000));
         std::this_thread::sleep_for(std::chrono::milliseconds(1500));
         kill(pid, sig);
         EXPECT_EQ(0, WaitExit(pid, 15000)) << "signal " << sig;
