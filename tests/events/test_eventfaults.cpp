@@ -173,13 +173,14 @@ TEST_F(EventFaultTest, ADamagedStoreIsKeptAsideAndAFreshOneStoresTheFailures) {
         {
             CEventLogManage m;
             ASSERT_TRUE(m.InitDB(Utf8ToWide(cacheDir)));
+            // Damaged pages are found by the re-upload thread, off the thread that opens.
+            m.Start();
+            ASSERT_TRUE(WaitFor([&] { return KeptAside().size() == 1; }, 10000));
             auto aside = KeptAside();
-            ASSERT_EQ(1u, aside.size());
             if (wasFolder)
                 EXPECT_TRUE(fs::exists(aside[0] / "inside"));
             else
                 EXPECT_EQ(before, ReadFileBytes(aside[0].string())) << "the damaged store must be kept as it was";
-            m.Start();
             for (int i = 0; i < 3; ++i)
                 m.AddEvent("page", {{"i", std::to_string(i)}});
             EXPECT_TRUE(WaitFor([&] { return RowCount(DbPath()) == 3; }, 10000)) << "failures must be stored again";
