@@ -94,7 +94,8 @@ void RegisterRoutes(httplib::Server& server, DemoState& state) {
     });
     server.set_logger([&state](const httplib::Request& req, const httplib::Response& res) {
         std::string seq = res.get_header_value(kRequestSeqHeader);
-        if (seq.empty())
+        // A route that reads its body itself has noted it already; the library's copy is empty.
+        if (seq.empty() || req.body.empty())
             return;
         std::lock_guard<std::mutex> guard(state.lock);
         for (auto it = state.requests.rbegin(); it != state.requests.rend(); ++it) {

@@ -60,6 +60,24 @@ int64_t IntOf(const XVARIANT& v) {
     return 0;
 }
 
+// Opens the store at `path` in WAL mode with its table in place.
+bool OpenStore(CXDBPtr<IXDBConnection>& conn, const std::wstring& path) {
+    if (CEventLogManage::OpenStoreConnection(conn, path) &&
+        FirstText(conn.Get(), L"PRAGMA journal_mode=WAL") == L"wal" &&
+        (conn->IsTableExist(kTable) || SUCCEEDED(conn->Execute(kCreateTable))))
+        return true;
+    conn.Reset();
+    return false;
+}
+
+// Under csStore: every connection to the store is closed before it moves, so nothing is
+// written into the file that was kept aside.
+bool ReplaceStore(SEventShared& s) {
+    s.pStore.Reset();
+    s.pUploadStore.Reset();
+    return MoveStoreAside(s.strDbPath) && OpenStore(s.pStore, s.strDbPath);
+}
+
 void ThreadFinished(SEventShared& shared) {
     std::lock_guard<std::mutex> lock(shared.csDone);
     --shared.nRunning;
@@ -92,8 +110,8 @@ CEventLogManage::CEventLogManage() : m_pShared(std::make_shared<SEventShared>())
 
 CEventLogManage::~CEventLogManage() {
     Stop();
-    std::lock_guard<std::mutex> lock(m_csConn);
-    m_pConn.Reset();
+    std::lock_guard<std::mutex> lock(m_pShared->csStore);
+    m_pShared->pStore.Reset();
 }
 
 void CEventLogManage::Stop() {
@@ -171,14 +189,15 @@ void CEventLogManage::AddEvent(const std::string& eventCode, const std::map<std:
 void CEventLogManage::StoreNow(const std::list<SEventLogMsgEx>& events) {
     if (events.empty())
         return;
-    std::lock_guard<std::mutex> lock(m_csConn);
-    if (!m_pConn)
+    SEventShared& s = *m_pShared;
+    std::lock_guard<std::mutex> lock(s.csStore);
+    if (!s.pStore)
         return;
-    bool inTrans = events.size() > 1 && SUCCEEDED(m_pConn->BeginTrans());
+    bool inTrans = events.size() > 1 && SUCCEEDED(s.pStore->BeginTrans());
     for (const SEventLogMsgEx& ev : events)
-        SaveFailedEvent(m_pConn.Get(), ev);
+        SaveFailedEvent(s.pStore.Get(), ev);
     if (inTrans)
-        m_pConn->CommitTrans();
+        s.pStore->CommitTrans();
 }
 
 bool CEventLogManage::PopEvent(SEventLogMsgEx& event) {
@@ -208,27 +227,13 @@ bool CEventLogManage::OpenStoreConnection(CXDBPtr<IXDBConnection>& conn, const s
     return true;
 }
 
-bool CEventLogManage::OpenStore() {
-    const std::wstring& path = m_pShared->strDbPath;
-    if (!OpenStoreConnection(m_pConn, path) || FirstText(m_pConn.Get(), L"PRAGMA journal_mode=WAL") != L"wal" ||
-        FirstText(m_pConn.Get(), L"PRAGMA quick_check") != L"ok") {
-        m_pConn.Reset();
-        return false;
-    }
-    if (m_pConn->IsTableExist(kTable) || SUCCEEDED(m_pConn->Execute(kCreateTable)))
-        return true;
-    m_pConn.Reset();
-    return false;
-}
-
 bool CEventLogManage::InitDB(const std::wstring& cacheDir) {
-    std::lock_guard<std::mutex> lock(m_csConn);
-    m_pShared->strDbPath = cacheDir + L"shopdesk.db";
-    m_pConn.Reset();
-    if (OpenStore())
-        return true;
+    SEventShared& s = *m_pShared;
+    std::lock_guard<std::mutex> lock(s.csStore);
+    s.strDbPath = cacheDir + L"shopdesk.db";
+    s.pStore.Reset();
     // An unusable store would keep every upload thread from starting for the whole session.
-    return MoveStoreAside(m_pShared->strDbPath) && OpenStore();
+    return OpenStore(s.pStore, s.strDbPath) || ReplaceStore(s);
 }
 
 void CEventLogManage::Start() {
@@ -333,7 +338,6 @@ HRESULT CEventLogManage::DeleteEvents(IXDBConnection* conn, const std::vector<in
 
 void CEventLogManage::UploadThreadProc(std::shared_ptr<SEventShared> shared) {
     SEventShared& s = *shared;
-    CXDBPtr<IXDBConnection> conn;
     for (;;) {
         SEventLogMsgEx ev;
         {
@@ -352,9 +356,10 @@ void CEventLogManage::UploadThreadProc(std::shared_ptr<SEventShared> shared) {
         SHttpResult result;
         bool ok = CHttpWork::GetInstance()->UploadEvent(ev, result);
         if (!ok) {
-            if (!conn)
-                OpenStoreConnection(conn, s.strDbPath);
-            if (conn && !SaveFailedEvent(conn.Get(), ev))
+            std::lock_guard<std::mutex> lock(s.csStore);
+            if (!s.pUploadStore)
+                OpenStoreConnection(s.pUploadStore, s.strDbPath);
+            if (s.pUploadStore && !SaveFailedEvent(s.pUploadStore.Get(), ev))
                 DEBUG_LOG(LOG_LEVEL_ERROR, L"错误", L"SaveFailedEvent failed: event_code(%s)",
                           Utf8ToWide(ev.event_code).c_str());
         }
@@ -365,14 +370,24 @@ void CEventLogManage::UploadThreadProc(std::shared_ptr<SEventShared> shared) {
                       Utf8ToWide(ev.event_code).c_str(), Utf8ToWide(content).c_str(), ok ? 1 : 0);
         }
     }
-    conn.Reset();
+    {
+        std::lock_guard<std::mutex> lock(s.csStore);
+        s.pUploadStore.Reset();
+    }
     ThreadFinished(s);
 }
 
 void CEventLogManage::ReUploadThreadProc(std::shared_ptr<SEventShared> shared) {
     SEventShared& s = *shared;
     CXDBPtr<IXDBConnection> conn;
-    if (OpenStoreConnection(conn, s.strDbPath)) {
+    bool sound = OpenStoreConnection(conn, s.strDbPath) && FirstText(conn.Get(), L"PRAGMA quick_check") == L"ok";
+    if (!sound && conn) {
+        // Damaged pages: kept aside like a store that does not open; nothing in it is sent.
+        conn.Reset();
+        std::lock_guard<std::mutex> lock(s.csStore);
+        ReplaceStore(s);
+    }
+    if (sound) {
         DeleteExpired(conn.Get(), kExpireDays);
         std::list<SEventLogMsgEx> events;
         LoadFailedEvents(conn.Get(), events);

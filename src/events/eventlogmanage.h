@@ -52,6 +52,10 @@ struct SEventShared {
     std::mutex csDone;
     std::condition_variable cvDone;
     int nRunning = 0; // worker threads not yet finished, guarded by csDone
+    // Guards the two connections below and the store file itself while it is replaced.
+    std::mutex csStore;
+    CXDBPtr<IXDBConnection> pStore;       // the manager's: events past the limit and at quit
+    CXDBPtr<IXDBConnection> pUploadStore; // the upload thread's, opened at its first failure
 };
 
 class CEventLogManage {
@@ -76,8 +80,10 @@ public:
     std::string GetLaunchGuid() const;
 
     // Opens (creating when needed) "shopdesk.db" in `cacheDir` (which ends in "/") in WAL mode
-    // and makes sure the failed-event table exists. A store that cannot be opened or fails its
-    // check is kept beside as "shopdesk.db.<time>.bad" and a fresh one takes its place.
+    // and makes sure the failed-event table exists. A store that cannot be opened is kept
+    // beside as "shopdesk.db.<time>.bad" and a fresh one takes its place. Its pages are checked
+    // by the re-upload thread, off the caller's thread, and a damaged store is replaced the
+    // same way before anything is sent from it.
     bool InitDB(const std::wstring& cacheDir);
     void Start();
     // Asks both threads to end, stores the events still queued, and waits for the threads, at
@@ -97,7 +103,6 @@ public:
     static bool OpenStoreConnection(CXDBPtr<IXDBConnection>& conn, const std::wstring& path);
 
 private:
-    bool OpenStore();
     // Stores on the manager's own connection, in one transaction.
     void StoreNow(const std::list<SEventLogMsgEx>& events);
 
@@ -109,8 +114,6 @@ private:
     std::string m_strUid;
     std::string m_strLaunchGuid;
     std::vector<std::thread> m_hThreads;
-    std::mutex m_csConn; // guards m_pConn, which any thread adding an event may use
-    CXDBPtr<IXDBConnection> m_pConn;
 };
 
 extern CEventLogManage g_EventLogManage;

@@ -1,13 +1,10 @@
 #pragma once
-// What the event tests look at from outside: the store through plain SQLite, so the checks do
-// not lean on the layer under test, and waiting for a condition another process or thread makes.
+// The store as the event tests look at it from outside: through plain SQLite, so the checks do
+// not lean on the layer under test.
 #include <sqlite3.h>
 
-#include <chrono>
 #include <cstdlib>
-#include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
 // The first column of every row `sql` gives on the database at `db`.
@@ -30,14 +27,4 @@ inline std::vector<std::string> Column(const std::string& db, const std::string&
 inline int RowCount(const std::string& db) {
     auto c = Column(db, "select count(*) from EventUpFailed");
     return c.empty() ? -1 : std::atoi(c[0].c_str());
-}
-
-inline bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
 }

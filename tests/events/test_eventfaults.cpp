@@ -19,6 +19,7 @@
 #include "demopeer.h"
 #include "events/eventlogmanage.h"
 #include "net/httpwork.h"
+#include "support/launch.h"
 #include "storecheck.h"
 #include "support/testenv.h"
 
@@ -172,16 +173,17 @@ TEST_F(EventFaultTest, ADamagedStoreIsKeptAsideAndAFreshOneStoresTheFailures) {
         {
             CEventLogManage m;
             ASSERT_TRUE(m.InitDB(Utf8ToWide(cacheDir)));
+            // Damaged pages are found by the re-upload thread, off the thread that opens.
+            m.Start();
+            ASSERT_TRUE(WaitUntil([&] { return KeptAside().size() == 1; }, 10000));
             auto aside = KeptAside();
-            ASSERT_EQ(1u, aside.size());
             if (wasFolder)
                 EXPECT_TRUE(fs::exists(aside[0] / "inside"));
             else
                 EXPECT_EQ(before, ReadFileBytes(aside[0].string())) << "the damaged store must be kept as it was";
-            m.Start();
             for (int i = 0; i < 3; ++i)
                 m.AddEvent("page", {{"i", std::to_string(i)}});
-            EXPECT_TRUE(WaitFor([&] { return RowCount(DbPath()) == 3; }, 10000)) << "failures must be stored again";
+            EXPECT_TRUE(WaitUntil([&] { return RowCount(DbPath()) == 3; }, 10000)) << "failures must be stored again";
         }
         // The fresh store opens without being moved aside again.
         CEventLogManage again;
@@ -244,7 +246,7 @@ TEST_F(EventFaultTest, AStopDuringTheReuploadPassDeletesExactlyTheRowsSent) {
         ASSERT_TRUE(m.InitDB(Utf8ToWide(cacheDir)));
         m.Start();
         // Past one batch of deletes, short of the end.
-        ASSERT_TRUE(WaitFor([&] { return peer.GetJson("/demo/events/count")["count"].asInt() >= 15; }, 20000));
+        ASSERT_TRUE(WaitUntil([&] { return peer.GetJson("/demo/events/count")["count"].asInt() >= 15; }, 20000));
         EXPECT_LT(RowCount(DbPath()), 100) << "delivered rows are deleted as the pass goes";
     }
     Json::Value events = peer.Events();

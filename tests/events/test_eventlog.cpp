@@ -15,6 +15,7 @@
 #include "demopeer.h"
 #include "events/eventlogmanage.h"
 #include "net/httpwork.h"
+#include "support/launch.h"
 #include "storecheck.h"
 #include "support/testenv.h"
 
@@ -199,7 +200,7 @@ TEST_F(EventTest, EventsStoredWhileTheHostIsDownArriveOnceAtTheNextStart) {
         m.Start();
         for (int i = 0; i < 25; ++i)
             m.AddEvent("it's", {{"seq", std::to_string(i)}, {"name", "小王's shop"}});
-        ASSERT_TRUE(WaitFor([&] { return RowCount(DbPath()) == 25; }, 10000));
+        ASSERT_TRUE(WaitUntil([&] { return RowCount(DbPath()) == 25; }, 10000));
     }
     DemoPeer peer;
     ASSERT_TRUE(peer.Start(home.path() + "/demo"));
@@ -208,7 +209,7 @@ TEST_F(EventTest, EventsStoredWhileTheHostIsDownArriveOnceAtTheNextStart) {
         CEventLogManage m;
         ASSERT_TRUE(m.InitDB(Utf8ToWide(cacheDir)));
         m.Start();
-        ASSERT_TRUE(WaitFor([&] { return RowCount(DbPath()) == 0; }, 10000));
+        ASSERT_TRUE(WaitUntil([&] { return RowCount(DbPath()) == 0; }, 10000));
     }
     Json::Value events = peer.Events();
     ASSERT_EQ(25u, events["count"].asUInt());
@@ -292,14 +293,14 @@ TEST_F(EventTest, EventsAnsweredWithAServerFailureOrCutShortAreKeptAndSentAtTheN
             for (int i = 0; i < 5; ++i)
                 m.AddEvent("page", {{"seq", std::string(fault) + "-" + std::to_string(i)}});
             stored += 5;
-            EXPECT_TRUE(WaitFor([&] { return RowCount(DbPath()) == stored; }, 15000)) << fault;
+            EXPECT_TRUE(WaitUntil([&] { return RowCount(DbPath()) == stored; }, 15000)) << fault;
         }
         // A refusal is the server's word on the event: it is not sent again.
         peer.Get("/demo/fault?mode=400&count=5&path=/mobilelog/");
         for (int i = 0; i < 5; ++i)
             m.AddEvent("page", {{"seq", "refused-" + std::to_string(i)}});
-        EXPECT_TRUE(WaitFor([&] { return uploads() == 20; }, 15000));
-        EXPECT_TRUE(WaitFor([&] { return m.QueuedCount() == 0; }, 5000));
+        EXPECT_TRUE(WaitUntil([&] { return uploads() == 20; }, 15000));
+        EXPECT_TRUE(WaitUntil([&] { return m.QueuedCount() == 0; }, 5000));
     }
     EXPECT_EQ(RowCount(DbPath()), 15);
     EXPECT_EQ(peer.Events()["count"].asUInt(), 0u);
@@ -307,7 +308,7 @@ TEST_F(EventTest, EventsAnsweredWithAServerFailureOrCutShortAreKeptAndSentAtTheN
         CEventLogManage m;
         ASSERT_TRUE(m.InitDB(Utf8ToWide(cacheDir)));
         m.Start();
-        ASSERT_TRUE(WaitFor([&] { return RowCount(DbPath()) == 0; }, 15000));
+        ASSERT_TRUE(WaitUntil([&] { return RowCount(DbPath()) == 0; }, 15000));
     }
     std::set<std::string> seqs;
     Json::Value events = peer.Events();

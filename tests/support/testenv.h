@@ -37,7 +37,3 @@ private:
 
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
-
-// Points workbenches this test starts at the demo server at `baseUrl` (all three hosts), with a
-// private runtime folder under `home` for the channel between instances.
-void PointWorkbenchAt(const std::string& baseUrl, const std::string& home);
