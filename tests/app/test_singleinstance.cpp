@@ -4,11 +4,15 @@
 
 #include "common/sysutils.h"
 #include "demopeer.h"
+#include "platform/registryprotocol.h"
 #include "support/testenv.h"
 #include "workbenchlaunch.h"
 
 TEST(SingleInstance, ASecondLaunchHandsItsUidToTheRunningWorkbench) {
     ScopedTestHome home;
+    // Registered, so the start asks nothing.
+    ScopedSystemFolders system(home.path() + "/system");
+    ASSERT_TRUE(platform::RegisterProtocolHandler(SHOPDESK_EXE));
     DemoPeer peer;
     ASSERT_TRUE(peer.Start(home.path() + "/demo"));
     UseDemoHosts(peer);
