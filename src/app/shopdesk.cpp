@@ -8,6 +8,7 @@
 #include "duilib/uimanager.h"
 #include "mainframe/cmainframeui.h"
 #include "platform/knownfolders.h"
+#include "protocolcheck.h"
 #include "startuprules.h"
 
 using namespace DuiLib;
@@ -101,6 +102,7 @@ BOOL CshopdeskApp::InitInstance() {
     {
         CMainFrameUI frame;
         frame.InitParams(m_strCacheDir, m_config, m_strUid);
+        frame.SetInitDoneHook([this] { CheckUrlProtocolRegistration(m_strExeDir, m_strCacheDir); });
         if (frame.Create(nullptr, kMainWndTitle, WS_VISIBLE | WS_OVERLAPPEDWINDOW, WS_EX_WINDOWEDGE)) {
             frame.CenterWindow();
             frame.SetIcon(128);
