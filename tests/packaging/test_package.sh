@@ -72,12 +72,13 @@ export SHOPDESK_CONSOLE_HOST=$URL SHOPDESK_MERCHANT_HOST=$URL SHOPDESK_MOBILE_HO
 update-desktop-database -q "$ROOT/usr/share/applications"
 shopdesk >"$WORK/workbench.log" 2>&1 & WORKBENCH=$!; pids+=($WORKBENCH)
 shown() { for w in $(xdotool search --onlyvisible --pid "$WORKBENCH" 2>/dev/null); do xdotool getwindowname "$w"; done; }
-for _ in $(seq 300); do [ "$(shown)" = QDX_IM ] && break; sleep 0.1; done
-[ "$(shown)" = QDX_IM ] || { cat "$WORK/workbench.log"; fail "the unpacked workbench showed no main window"; }
+for _ in $(seq 600); do [ -n "$(shown)" ] && break; sleep 0.1; done
+sleep 1
+[ "$(shown)" = QDX_IM ] || { cat "$WORK/workbench.log"; fail "shown windows: [$(shown)]; only the main window was expected"; }
 for _ in $(seq 300); do pgrep -f "^$ROOT/usr/lib/shopdesk/Vudeda" >/dev/null && break; sleep 0.1; done
 xdg-open "tessaril://uid=pkg-merchant/" || fail "xdg-open found no handler for the link"
 loaded=0
-for _ in $(seq 300); do
+for _ in $(seq 600); do
   if curl -s "$URL/demo/requests" | grep -q '"/admin/index.php?uid=pkg-merchant"'; then loaded=1; break; fi
   sleep 0.1
 done
