@@ -54,3 +54,13 @@ sleep 5
 ICON_X=$((1600 - 14)); ICON_Y=$((900 - 16))
 xdotool mousemove $ICON_X $ICON_Y; sleep 0.4; xdotool mousemove $((ICON_X - 2)) $ICON_Y; sleep 1.5
 shot hover
+
+# The repair prompt: a second workbench in a profile of its own, where nothing handles
+# tessaril links yet (it asks before its main window shows).
+HOME=$WORK/fresh XDG_RUNTIME_DIR=$WORK/fresh-run
+mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+"$BIN/shopdesk" "" >"$WORK/fresh.log" 2>&1 & FRESH=$!; pids+=($FRESH)
+sleep 6
+for w in $(xdotool search --onlyvisible --pid $FRESH); do
+  [ "$(xdotool getwindowname "$w")" = QDX_IM ] || { import -window "$w" "$OUT/repair-prompt.png"; echo "wrote $OUT/repair-prompt.png"; }
+done
