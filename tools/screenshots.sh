@@ -25,6 +25,10 @@ trayer --edge bottom --align right --widthtype request --height 32 --transparent
 sleep 0.5
 URL=$(sed -n 's/.*listening on \(http:[^ ]*\).*/\1/p' "$WORK/server.log" | head -n 1)
 export SHOPDESK_CONSOLE_HOST=$URL SHOPDESK_MERCHANT_HOST=$URL SHOPDESK_MOBILE_HOST=$URL
+# The build's workbench handles tessaril links in this profile, so its start asks nothing.
+mkdir -p "$HOME/.local/share/applications"
+printf '[Desktop Entry]\nType=Application\nName=shopdesk\nExec=%s %%u\nIcon=shopdesk\nNoDisplay=true\nMimeType=x-scheme-handler/tessaril;\n' \
+  "$BIN/shopdesk" >"$HOME/.local/share/applications/shopdesk-url-handler.desktop"
 "$BIN/shopdesk" "tessaril://uid=demo-merchant/" >"$WORK/workbench.log" 2>&1 & pids+=($!)
 sleep 6
 shot() { import -window root "$OUT/$1.png"; echo "wrote $OUT/$1.png"; }
@@ -50,3 +54,13 @@ sleep 5
 ICON_X=$((1600 - 14)); ICON_Y=$((900 - 16))
 xdotool mousemove $ICON_X $ICON_Y; sleep 0.4; xdotool mousemove $((ICON_X - 2)) $ICON_Y; sleep 1.5
 shot hover
+
+# The repair prompt: a second workbench in a profile of its own, where nothing handles
+# tessaril links yet (it asks before its main window shows).
+HOME=$WORK/fresh XDG_RUNTIME_DIR=$WORK/fresh-run
+mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+"$BIN/shopdesk" "" >"$WORK/fresh.log" 2>&1 & FRESH=$!; pids+=($FRESH)
+sleep 6
+for w in $(xdotool search --onlyvisible --pid $FRESH); do
+  [ "$(xdotool getwindowname "$w")" = QDX_IM ] || { import -window "$w" "$OUT/repair-prompt.png"; echo "wrote $OUT/repair-prompt.png"; }
+done

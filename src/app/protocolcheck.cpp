@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "common/sysutils.h"
+#include "dialogs/cduimessagebox.h"
 #include "platform/shell.h"
 
 namespace {
@@ -63,4 +64,13 @@ int WriteAndOpenUrlProtocolScript(const std::wstring& exePath, const std::wstrin
     bool written = fwrite(text.data(), 1, text.size(), f) == text.size();
     written = fclose(f) == 0 && written;
     return written && platform::ShellOpen(file) ? 1 : 0;
+}
+
+int CheckUrlProtocolRegistration(const std::wstring& exeDir, const std::wstring& cacheDir) {
+    std::wstring exePath = ExpectedProtocolExecutable(exeDir);
+    if (IsUrlProtocolRegistered(exePath))
+        return 1;
+    if (ShowDuiMessageBox(L"注册表修复通知", L"程序检测到注册表不完整，请点击修复", 1) != 1)
+        return 0;
+    return WriteAndOpenUrlProtocolScript(exePath, cacheDir);
 }

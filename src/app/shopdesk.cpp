@@ -11,6 +11,7 @@
 #include "mainframe/cmainframeui.h"
 #include "platform/knownfolders.h"
 #include "platform/quitsignals.h"
+#include "protocolcheck.h"
 #include "startuprules.h"
 
 using namespace DuiLib;
@@ -119,6 +120,7 @@ BOOL CshopdeskApp::InitInstance() {
     {
         CMainFrameUI frame;
         frame.InitParams(m_strCacheDir, m_config, m_strUid);
+        frame.SetInitDoneHook([this] { CheckUrlProtocolRegistration(m_strExeDir, m_strCacheDir); });
         if (frame.Create(nullptr, kMainWndTitle, WS_VISIBLE | WS_OVERLAPPEDWINDOW, WS_EX_WINDOWEDGE)) {
             HWND hwnd = frame.GetHWND();
             platform::InstallQuitSignalHandler([hwnd] { platform::PostMessage(hwnd, WM_QUIT_APP, 0, 0); });

@@ -123,30 +123,40 @@ bool WriteDesktopEntry(const std::string& path, const std::string& name, const s
     return true;
 }
 
-bool ReadDesktopEntryKeys(const std::string& path, DesktopEntryKeys& keys) {
+bool ReadFileGroup(const std::string& path, const std::string& group,
+                   std::vector<std::pair<std::string, std::string>>& entries) {
+    entries.clear();
     std::ifstream in(path);
-    if (!in)
-        return false;
-    keys = DesktopEntryKeys();
     std::string line;
-    bool seenMain = false;
-    bool inMain = false;
+    bool seen = false;
+    bool inGroup = false;
     while (std::getline(in, line)) {
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
         if (!line.empty() && line[0] == '[') {
-            inMain = line == "[Desktop Entry]";
-            seenMain = seenMain || inMain;
+            inGroup = line == "[" + group + "]";
+            seen = seen || inGroup;
             continue;
         }
         size_t eq = line.find('=');
-        if (!inMain || eq == std::string::npos)
+        if (!inGroup || eq == std::string::npos)
             continue;
         std::string key = line.substr(0, eq);
         while (!key.empty() && key.back() == ' ')
             key.pop_back();
         size_t start = line.find_first_not_of(' ', eq + 1);
-        std::string value = UnescapeString(start == std::string::npos ? std::string() : line.substr(start));
+        entries.emplace_back(key, start == std::string::npos ? std::string() : line.substr(start));
+    }
+    return seen;
+}
+
+bool ReadDesktopEntryKeys(const std::string& path, DesktopEntryKeys& keys) {
+    std::vector<std::pair<std::string, std::string>> entries;
+    if (!ReadFileGroup(path, "Desktop Entry", entries))
+        return false;
+    keys = DesktopEntryKeys();
+    for (const auto& [key, raw] : entries) {
+        std::string value = UnescapeString(raw);
         if (key == "Exec")
             keys.exec = value;
         else if (key == "Icon")
@@ -156,7 +166,7 @@ bool ReadDesktopEntryKeys(const std::string& path, DesktopEntryKeys& keys) {
         else if (key == "Hidden")
             keys.hidden = value == "true";
     }
-    return seenMain;
+    return true;
 }
 
 bool SplitExecLine(const std::string& exec, std::vector<ExecArg>& args) {

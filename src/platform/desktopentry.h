@@ -2,6 +2,7 @@
 // XDG desktop entries: the autostart entry and the URL-scheme handler entry are written and
 // read through these.
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace platform {
@@ -14,6 +15,11 @@ bool WriteDesktopEntry(const std::string& path, const std::string& name, const s
 // The program of an entry's Exec line, unquoted and unescaped, without its arguments.
 // False when the file or its Exec line is missing.
 bool ReadDesktopEntryExec(const std::string& path, std::string& program);
+
+// The "key=value" lines of one "[group]" of a desktop-style file, values as written, in
+// order. False when the file cannot be read or has no such group.
+bool ReadFileGroup(const std::string& path, const std::string& group,
+                   std::vector<std::pair<std::string, std::string>>& entries);
 
 // The keys of an entry's main group that decide whether and how it handles a URL scheme.
 struct DesktopEntryKeys {

@@ -87,19 +87,12 @@ std::string EntryById(const std::string& id) {
 }
 
 std::string DefaultFrom(const std::string& file, const std::string& mimeType) {
-    std::ifstream in(file);
-    std::string line;
-    bool inDefaults = false;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        if (!line.empty() && line[0] == '[') {
-            inDefaults = line == "[Default Applications]";
+    std::vector<std::pair<std::string, std::string>> entries;
+    ReadFileGroup(file, "Default Applications", entries);
+    for (const auto& [key, value] : entries) {
+        if (key != mimeType)
             continue;
-        }
-        if (!inDefaults || line.compare(0, mimeType.size() + 1, mimeType + "=") != 0)
-            continue;
-        std::stringstream ids(line.substr(mimeType.size() + 1));
+        std::stringstream ids(value);
         std::string id;
         while (std::getline(ids, id, ';')) {
             std::string path = EntryById(id);

@@ -66,11 +66,26 @@ for _ in $(seq 50); do
 done
 [ -n "${URL:-}" ] || fail "the demo server did not start"
 export SHOPDESK_CONSOLE_HOST=$URL SHOPDESK_MERCHANT_HOST=$URL SHOPDESK_MOBILE_HOST=$URL
-shopdesk "tessaril://uid=pkg-merchant/" >"$WORK/workbench.log" 2>&1 & pids+=($!)
+# Started from the menu, without a uid (a launch with one may hand it to any workbench already
+# running on this machine). Then a link, opened the desktop's way through the package's
+# scheme handler, reaches it; dpkg's trigger would have built the handler cache on install.
+update-desktop-database -q "$ROOT/usr/share/applications"
+shopdesk >"$WORK/workbench.log" 2>&1 & WORKBENCH=$!; pids+=($WORKBENCH)
+shown() { for w in $(xdotool search --onlyvisible --pid "$WORKBENCH" 2>/dev/null); do xdotool getwindowname "$w"; done; }
+for _ in $(seq 600); do [ -n "$(shown)" ] && break; sleep 0.1; done
+sleep 1
+[ "$(shown)" = QDX_IM ] || { cat "$WORK/workbench.log"; fail "shown windows: [$(shown)]; only the main window was expected"; }
+for _ in $(seq 300); do pgrep -f "^$ROOT/usr/lib/shopdesk/Vudeda" >/dev/null && break; sleep 0.1; done
+xdg-open "tessaril://uid=pkg-merchant/" || fail "xdg-open found no handler for the link"
 loaded=0
-for _ in $(seq 300); do
+for _ in $(seq 600); do
   if curl -s "$URL/demo/requests" | grep -q '"/admin/index.php?uid=pkg-merchant"'; then loaded=1; break; fi
   sleep 0.1
 done
 [ $loaded -eq 1 ] || { cat "$WORK/workbench.log"; fail "the unpacked workbench did not load the console"; }
 echo "console loaded by $(readlink -f "$(command -v shopdesk)")"
+# The package's handler entry satisfies the registration check: no repair prompt beside the
+# main window, and no repair script.
+sleep 2
+[ "$(shown)" = QDX_IM ] || fail "shown windows: [$(shown)]; only the main window was expected"
+[ ! -e "$XDG_DATA_HOME/QDX/Cache/shopdesk.reg" ] || fail "the installed workbench wrote a repair script"

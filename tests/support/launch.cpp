@@ -1,6 +1,7 @@
 #include "support/launch.h"
 
 #include <chrono>
+#include <cstdio>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -10,28 +11,36 @@
 #include <unistd.h>
 
 #include "demopeer.h"
+#include "platform/registryprotocol.h"
 
 namespace fs = std::filesystem;
 
-void PointLaunchesAt(const DemoPeer& peer, const std::string& home) {
+void PointLaunchesAt(const DemoPeer& peer, const std::string& home, bool freshProfile) {
     for (const char* var : {"SHOPDESK_CONSOLE_HOST", "SHOPDESK_MERCHANT_HOST", "SHOPDESK_MOBILE_HOST"})
         setenv(var, peer.BaseUrl().c_str(), 1);
     std::string runtime = home + "/run";
     fs::create_directories(runtime);
     fs::permissions(runtime, fs::perms::owner_all);
     setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    if (!freshProfile)
+        platform::RegisterProtocolHandler(SHOPDESK_EXE);
 }
 
 pid_t LaunchWorkbench(const std::string& arg) { return LaunchWorkbenchAt(SHOPDESK_EXE, arg); }
 
 pid_t LaunchWorkbenchAt(const std::string& exe, const std::string& arg) {
+    return LaunchProgram(exe, arg.empty() ? std::vector<std::string>{} : std::vector<std::string>{arg});
+}
+
+pid_t LaunchProgram(const std::string& program, const std::vector<std::string>& args) {
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
     pid_t pid = fork();
     if (pid == 0) {
         prctl(PR_SET_PDEATHSIG, SIGKILL);
-        if (arg.empty())
-            execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
-        else
-            execl(exe.c_str(), exe.c_str(), arg.c_str(), static_cast<char*>(nullptr));
+        execv(program.c_str(), argv.data());
         _exit(127);
     }
     return pid;
@@ -75,4 +84,44 @@ bool PeerWasAsked(const DemoPeer& peer, const std::string& target) {
         if (r["target"].asString() == target)
             return true;
     return false;
+}
+
+namespace {
+
+std::string Output(const std::string& command) {
+    std::string out;
+    if (FILE* p = popen(command.c_str(), "r")) {
+        char buf[256];
+        while (fgets(buf, sizeof buf, p))
+            out += buf;
+        pclose(p);
+    }
+    return out;
+}
+
+} // namespace
+
+std::vector<std::string> ShownWindowsOf(pid_t pid) {
+    std::vector<std::string> windows;
+    std::string out = Output("xdotool search --onlyvisible --pid " + std::to_string(pid) + " 2>/dev/null");
+    size_t start = 0;
+    for (size_t end; (end = out.find('\n', start)) != std::string::npos; start = end + 1)
+        windows.push_back(out.substr(start, end - start));
+    return windows;
+}
+
+std::string WindowNameOf(const std::string& window) {
+    std::string name = Output("xdotool getwindowname " + window + " 2>/dev/null");
+    if (!name.empty() && name.back() == '\n')
+        name.pop_back();
+    return name;
+}
+
+bool WindowOrigin(const std::string& window, int& x, int& y) {
+    std::string out = Output("xdotool getwindowgeometry --shell " + window + " 2>/dev/null");
+    return std::sscanf(out.c_str(), "WINDOW=%*d\nX=%d\nY=%d", &x, &y) == 2;
+}
+
+bool ClickScreenAt(int x, int y) {
+    return std::system(("xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) + " click 1").c_str()) == 0;
 }
