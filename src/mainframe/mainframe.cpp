@@ -17,6 +17,7 @@
 #include "pagescripts.h"
 #include "platform/profile.h"
 #include "platform/sysinfo.h"
+#include "settings/cframesettingui.h"
 
 using namespace DuiLib;
 
