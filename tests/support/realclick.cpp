@@ -38,8 +38,6 @@ bool ClickAt(int x, int y, int button) {
     return std::system(command) == 0;
 }
 
-void MovePointerAway() { (void)!std::system("xdotool mousemove 0 0"); }
-
 bool ClickControl(DuiLib::CControlUI* control, int button) {
     QWidget* widget = control ? control->GetWidget() : nullptr;
     if (!widget)

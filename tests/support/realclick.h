@@ -18,8 +18,6 @@ HWND FindShownWindow(const std::function<bool(HWND)>& match);
 // Clicks `button` (1 left, 3 right) at a point of the screen; false when xdotool failed.
 // Returns as soon as the X server has the click; pump to let it arrive.
 bool ClickAt(int x, int y, int button = 1);
-// Parks the pointer in the screen's corner, over no window of the test.
-void MovePointerAway();
 // Clicks the middle of the control once it is on screen; false when it never showed.
 bool ClickControl(DuiLib::CControlUI* control, int button = 1);
 
