@@ -54,6 +54,16 @@ sleep 5
 ICON_X=$((1600 - 14)); ICON_Y=$((900 - 16))
 xdotool mousemove $ICON_X $ICON_Y; sleep 0.4; xdotool mousemove $((ICON_X - 2)) $ICON_Y; sleep 1.5
 shot hover
+# The settings window from the gear button of the title bar, then the new-version offer from
+# its check button once the server is told a newer version exists. Both windows are centred
+# (no window manager moves them), so their rectangles follow from their skins' sizes.
+crop() { import -window root -crop "$2" +repage "$OUT/$1.png"; echo "wrote $OUT/$1.png"; }
+xdotool mousemove $((X + WIDTH - 158)) $((Y + 22)) click 1; sleep 1.2
+SET_X=$(((1600 - 420) / 2)); SET_Y=$(((900 - 470) / 2))
+crop settings 420x470+$SET_X+$SET_Y
+curl -s "$URL/demo/version?has_new=1&version=2.2.0" >/dev/null
+xdotool mousemove $((SET_X + 206)) $((SET_Y + 441)) click 1; sleep 1.5
+crop newversion 420x470+$SET_X+$SET_Y
 
 # The repair prompt: a second workbench in a profile of its own, where nothing handles
 # tessaril links yet (it asks before its main window shows).
