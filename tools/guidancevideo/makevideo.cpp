@@ -4,7 +4,9 @@
 // MPEG-4 and AAC encoders in bit-exact mode, so the same source makes the same file.
 //
 //   shopdesk-make-video OUTPUT.mov [--seconds S] [--no-video] [--no-audio]
+//   shopdesk-make-video --poster OUTPUT.png
 //
+// The poster is the guidance window's still picture, shown before the video starts.
 // The audio track is silence: the workbench never plays it, and a file that carries one shows
 // that it does not need to. --seconds, --no-video and --no-audio make the short and broken
 // variants the tests need.
@@ -113,6 +115,29 @@ void DrawFrame(QImage& img, int frame, int frames) {
     // Progress along the bottom of the card: changes every frame.
     p.fillRect(QRectF(card.left() + 20, card.bottom() - 8, (card.width() - 40) * (frame + 1) / frames, 3),
                QColor(0xFF, 0x8A, 0x00));
+}
+
+// The still picture: the same sketch, dimmed, with a play sign and the invitation.
+bool MakePoster(const std::string& path) {
+    QImage img(kWidth, kHeight, QImage::Format_RGB32);
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+    DrawBackdrop(p);
+    p.fillRect(0, 0, kWidth, kHeight, QColor(0x10, 0x20, 0x30, 150));
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(255, 255, 255, 230));
+    p.drawEllipse(QPointF(kWidth / 2.0, 170), 44, 44);
+    p.setBrush(QColor(0x1F, 0x7A, 0xEC));
+    QPolygonF play;
+    play << QPointF(kWidth / 2.0 - 14, 148) << QPointF(kWidth / 2.0 - 14, 192) << QPointF(kWidth / 2.0 + 22, 170);
+    p.drawPolygon(play);
+    p.setPen(Qt::white);
+    p.setFont(Font(24, true));
+    p.drawText(QRectF(0, 232, kWidth, 40), Qt::AlignCenter, "欢迎使用塔铎工作台");
+    p.setFont(Font(15));
+    p.drawText(QRectF(0, 274, kWidth, 30), Qt::AlignCenter, "用 15 秒认识消息中心、设置和托盘图标");
+    p.end();
+    return img.save(QString::fromStdString(path), "PNG");
 }
 
 struct Output {
@@ -290,7 +315,7 @@ bool Make(const std::string& path, double seconds, bool withVideo, bool withAudi
 } // namespace
 
 int main(int argc, char** argv) {
-    std::string path;
+    std::string path, poster;
     double seconds = 15;
     bool withVideo = true, withAudio = true, bad = false;
     for (int i = 1; i < argc; ++i) {
@@ -301,17 +326,22 @@ int main(int argc, char** argv) {
             withVideo = false;
         else if (a == "--no-audio")
             withAudio = false;
+        else if (a == "--poster" && i + 1 < argc)
+            poster = argv[++i];
         else if (path.empty() && a[0] != '-')
             path = a;
         else
             bad = true;
     }
-    if (bad || path.empty() || seconds <= 0 || (!withVideo && !withAudio)) {
-        std::fprintf(stderr, "usage: shopdesk-make-video OUTPUT.mov [--seconds S] [--no-video] [--no-audio]\n");
+    if (bad || (path.empty() == poster.empty()) || seconds <= 0 || (!withVideo && !withAudio)) {
+        std::fprintf(stderr, "usage: shopdesk-make-video OUTPUT.mov [--seconds S] [--no-video] [--no-audio]\n"
+                             "       shopdesk-make-video --poster OUTPUT.png\n");
         return 2;
     }
     // Drawing text needs a GUI application, not a screen.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
+    if (!poster.empty())
+        return MakePoster(poster) ? 0 : 1;
     return Make(path, seconds, withVideo, withAudio) ? 0 : 1;
 }
