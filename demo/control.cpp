@@ -1,9 +1,14 @@
 // Switches under "/demo/" for tests and demonstrations; never part of a real server.
+#include <algorithm>
+#include <cstdlib>
+
 #include "routes.h"
 
 namespace demo {
 
 void RegisterControlRoutes(httplib::Server& server, DemoState& state) {
+    RegisterDownloadRoutes(server, state);
+
     // /demo/fault?mode=<mode>&count=<n>&path=<prefix>&delay_ms=<ms>; mode=off disarms all.
     server.Get("/demo/fault", [&state](const httplib::Request& req, httplib::Response& res) {
         std::string mode = req.get_param_value("mode");
@@ -30,6 +35,14 @@ void RegisterControlRoutes(httplib::Server& server, DemoState& state) {
         if (req.has_param("url"))
             state.downloadUrl = req.get_param_value("url");
         ReplyJson(res, Envelope(0, "ok", state.hasNewVersion));
+    });
+
+    // /demo/stream?seconds=<n>: the period of the console's simulated customers and orders
+    // for console pages loaded from now on; 0 leaves the traffic to the console's buttons.
+    server.Get("/demo/stream", [&state](const httplib::Request& req, httplib::Response& res) {
+        std::lock_guard<std::mutex> guard(state.lock);
+        state.streamSeconds = std::max(0, std::atoi(req.get_param_value("seconds").c_str()));
+        ReplyJson(res, Envelope(0, "ok", state.streamSeconds));
     });
 
     server.Get("/demo/events", [&state](const httplib::Request&, httplib::Response& res) {

@@ -19,6 +19,8 @@ void RegisterAvatarRoutes(httplib::Server& server, DemoState& state);
 void RegisterConsoleRoutes(httplib::Server& server, DemoState& state);
 // Switches for tests and demos under "/demo/": faults, version answer, received events.
 void RegisterControlRoutes(httplib::Server& server, DemoState& state);
+// The stand-in download that the version answer's "url" points at.
+void RegisterDownloadRoutes(httplib::Server& server, DemoState& state);
 
 // Applies an armed or requested fault; Handled when the fault produced the whole answer.
 httplib::Server::HandlerResponse ApplyFault(DemoState& state, const httplib::Request& req, httplib::Response& res);

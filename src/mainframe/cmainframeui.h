@@ -19,6 +19,7 @@ class CFrameTipUI;
 class CFramePopUI;
 class CFrameHoverUI;
 class CWaitRing;
+class CFrameSettingUI;
 
 // One "HandleMessage" page call, handed from the browser's thread to the window thread.
 struct MessageRecord {
@@ -102,12 +103,16 @@ public:
     CFrameTipUI* GetTipWnd() const { return m_pTipWnd; }
     CFramePopUI* GetPopWnd() const { return m_pPopWnd; }
     CWaitRing* GetWaitRing() const { return m_pWaitRing; }
+    CFrameSettingUI* GetSettingWnd() const { return m_pSettingWnd; }
 
 private:
     // Window life cycle and controls.
     void AdjustWindowForDpi();
     bool CreateOwnedPopup(DuiLib::CWindowWnd* wnd);
     void CheckForNewVersion();
+    bool CreateSettingWnd();
+    // Shows the settings window with the live record.
+    void ShowSettingWnd();
     void ShowTrayMenu();
     void ShowQuitConfirm();
     void OnChangeState(int a, int b);
@@ -156,6 +161,7 @@ private:
     CFramePopUI* m_pPopWnd = nullptr;
     CFrameHoverUI* m_pHoverWnd = nullptr;
     CWaitRing* m_pWaitRing = nullptr;
+    CFrameSettingUI* m_pSettingWnd = nullptr;
     DuiLib::CMenuWnd* m_pTrayMenu = nullptr;
     DuiLib::CefRefPtr<CCefCookie> m_pCookieVisitor;
     std::string m_strUidA;

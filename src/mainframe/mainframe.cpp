@@ -2,10 +2,6 @@
 // system commands.
 #include "cmainframeui.h"
 
-#include <sstream>
-
-#include <json/json.h>
-
 #include "common/custommsg.h"
 #include "common/debug.h"
 #include "dialogs/modalwnds.h"
@@ -46,6 +42,7 @@ CMainFrameUI::~CMainFrameUI() {
     delete m_pPopWnd;
     delete m_pHoverWnd;
     delete m_pWaitRing;
+    delete m_pSettingWnd;
 }
 
 void CMainFrameUI::InitParams(const std::wstring& cacheDir, const STRUCT_Config& settings, const std::wstring& uid) {
@@ -106,6 +103,8 @@ void CMainFrameUI::InitWindow() {
     if (!CreateOwnedPopup(m_pHoverWnd))
         return;
     m_pHoverWnd->SetMainHwnd(m_hWnd);
+    if (!CreateSettingWnd())
+        return;
 
     m_pWaitRing = new CWaitRing();
     if (m_pWaitRing->Create(m_hWnd, L"", WS_VISIBLE | WS_OVERLAPPEDWINDOW, WS_EX_WINDOWEDGE))
@@ -124,24 +123,6 @@ void CMainFrameUI::InitWindow() {
     } else {
         DEBUG_LOG(LOG_LEVEL_ERROR, L"错误", L"shopdesk数据库初始化失败！事件上报管理器将不会启动！！");
     }
-}
-
-void CMainFrameUI::CheckForNewVersion() {
-    std::string body;
-    if (!CHttpWork::GetInstance()->CheckUpdate(body))
-        return;
-    Json::Value root;
-    Json::CharReaderBuilder builder;
-    std::string errs;
-    std::istringstream in(body);
-    if (!Json::parseFromStream(builder, in, &root, &errs) || !root.isObject() || !root["data"].isObject())
-        return;
-    const Json::Value& data = root["data"];
-    if (!data["has_new_version"].isConvertibleTo(Json::intValue) || data["has_new_version"].asInt() != 1)
-        return;
-    std::string version = data["newest_version"].isString() ? data["newest_version"].asString() : "";
-    std::string url = data["url"].isString() ? data["url"].asString() : "";
-    DEBUG_LOG(LOG_LEVEL_INFO, L"提示", L"new version %S available at %S", version.c_str(), url.c_str());
 }
 
 void CMainFrameUI::AdjustWindowForDpi() {
@@ -174,6 +155,8 @@ void CMainFrameUI::OnClick(TNotifyUI& msg) {
     } else if (name.CompareNoCase(L"restorebtn") == 0) {
         SendMessage(WM_SYSCOMMAND, SC_RESTORE, 0);
         return;
+    } else if (name.CompareNoCase(L"settingbtn") == 0) {
+        ShowSettingWnd();
     } else if (name.CompareNoCase(L"btn_reload") == 0) {
         if (m_pBrowser)
             m_pBrowser->LoadURL(ConsoleStartUrl());

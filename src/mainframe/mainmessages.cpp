@@ -12,6 +12,7 @@
 #include "pagescripts.h"
 #include "platform/profile.h"
 #include "platform/sysinfo.h"
+#include "settings/cframesettingui.h"
 
 using namespace DuiLib;
 
@@ -164,11 +165,14 @@ void CMainFrameUI::OnMenuClick(const std::wstring& item) {
         BringToFront();
     } else if (EqualNoCase(item.c_str(), L"menu_setting")) {
         BringToFront();
+        ShowSettingWnd();
     }
 }
 
 void CMainFrameUI::ShowQuitConfirm() {
     BringToFront();
+    if (m_pSettingWnd)
+        m_pSettingWnd->ShowWindow(false, false);
     CQuitMsgUI quit;
     if (!quit.Create(m_hWnd, L"", WS_POPUP | WS_CLIPCHILDREN, WS_EX_TOOLWINDOW))
         return;
@@ -202,6 +206,9 @@ void CMainFrameUI::OnConfigChange(int index, int value) {
         return;
     if (index == 0 && !SetAutoRun(value != 0)) {
         platform::OutputDebugString(FormatString(L"!SetAutoRun(_value) _value = %d", value));
+        // The option was already flipped by the click: show the setting as it really is.
+        if (m_pSettingWnd)
+            m_pSettingWnd->SetConfig(m_Settings);
         return;
     }
     *fields[index] = value;
