@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: deps configure build test run bench clean
+.PHONY: deps configure build test run bench package clean
 
 deps:
 	./tools/install-deps.sh
@@ -19,6 +19,10 @@ test: build
 
 run: build
 	./tools/run-demo.sh $(BUILD)
+
+# The Debian package, built by CPack into the build folder.
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 bench: build
 	./tools/run-bench.sh $(BUILD)

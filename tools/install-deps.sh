@@ -11,6 +11,7 @@ PKGS=(
   libcpp-httplib-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-utils xdotool trayer imagemagick fonts-noto-cjk dbus-x11
+  dpkg-dev fakeroot desktop-file-utils appstream lintian xdg-utils libglib2.0-bin curl
 )
 missing=()
 for p in "${PKGS[@]}"; do

@@ -3,6 +3,7 @@
 // every other window. It runs modally from start-up until quit, receives the console's page
 // calls, runs scripts in the page and turns traffic into tray blinking, hover-list rows,
 // tips, pop-ups and sounds.
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -49,6 +50,8 @@ public:
     // Before Create: the cache folder (ending in a separator), the settings and the uid of the
     // command line.
     void InitParams(const std::wstring& cacheDir, const STRUCT_Config& settings, const std::wstring& uid);
+    // Before Create: runs last in InitWindow (the application's URL-protocol check).
+    void SetInitDoneHook(std::function<void()> hook) { m_fnInitDone = std::move(hook); }
 
     DuiLib::LPCTSTR GetWindowClassName() const override { return L"QDX_IM_MAIN"; }
     DuiLib::CDuiString GetSkinFile() override { return L"XML_MAIN"; }
@@ -173,6 +176,7 @@ private:
     int m_nQuitState = 0;
     STRUCT_Config m_Settings{};
     std::wstring m_strUid;
+    std::function<void()> m_fnInitDone;
     bool m_bHasPermission = false;
     int m_nOtaId = 0;
     std::wstring m_strIniPath;

@@ -123,6 +123,8 @@ void CMainFrameUI::InitWindow() {
     } else {
         DEBUG_LOG(LOG_LEVEL_ERROR, L"错误", L"shopdesk数据库初始化失败！事件上报管理器将不会启动！！");
     }
+    if (m_fnInitDone)
+        m_fnInitDone();
 }
 
 void CMainFrameUI::AdjustWindowForDpi() {

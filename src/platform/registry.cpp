@@ -11,6 +11,7 @@
 
 #include "desktopentry.h"
 #include "knownfolders.h"
+#include "registryprotocol.h"
 #include "sysinfo.h"
 #include "textconv.h"
 
@@ -141,6 +142,8 @@ bool RegistryReadString(HKEY hive, const std::wstring& key, const std::wstring& 
         out = MultiByteToWide(CP_UTF8, id.c_str());
         return !id.empty();
     }
+    if (IsProtocolMirrorValue(hive, key, name))
+        return ReadProtocolMirrorValue(key, name, out);
     LockedStore store(false);
     if (!store.usable())
         return false;
@@ -155,7 +158,7 @@ bool RegistryReadString(HKEY hive, const std::wstring& key, const std::wstring& 
 bool RegistryWriteString(HKEY hive, const std::wstring& key, const std::wstring& name, const std::wstring& value) {
     if (IsRunValue(hive, key, name))
         return WriteDesktopEntry(AutostartEntryPath(), "shopdesk", WideToMultiByte(CP_UTF8, value), "");
-    if (IsMachineGuid(hive, key, name))
+    if (IsMachineGuid(hive, key, name) || IsProtocolMirrorValue(hive, key, name))
         return false;
     const char* h = HiveName(hive);
     if (!h)
@@ -178,7 +181,7 @@ bool RegistryDeleteValue(HKEY hive, const std::wstring& key, const std::wstring&
         std::string path = AutostartEntryPath();
         return !path.empty() && unlink(path.c_str()) == 0;
     }
-    if (IsMachineGuid(hive, key, name))
+    if (IsMachineGuid(hive, key, name) || IsProtocolMirrorValue(hive, key, name))
         return false;
     LockedStore store(true);
     if (!store.usable() || !FindValue(store.root(), hive, key, name))

@@ -5,7 +5,9 @@
 //   HKCU "Software\Microsoft\Windows\CurrentVersion\Run" value "shopdesk"
 //       <-> the XDG autostart entry "shopdesk.desktop" (its Exec line is the value);
 //   HKLM "SOFTWARE\Microsoft\Cryptography" value "MachineGuid"
-//       <-> /etc/machine-id, read-only.
+//       <-> /etc/machine-id, read-only;
+//   HKCR "tessaril" URL protocol values <-> the desktop's handler for the scheme, read-only
+//       here; a ".reg" script opened through the shell registers it (registryprotocol.h).
 // Key paths and value names compare case-insensitively, as on Windows.
 #include <cstdint>
 #include <string>

@@ -39,6 +39,23 @@ ScopedTestHome::~ScopedTestHome() {
     Restore("XDG_CONFIG_HOME", m_oldConfig);
 }
 
+ScopedSystemFolders::ScopedSystemFolders(const std::string& root) : m_root(root) {
+    m_oldData = Get("XDG_DATA_DIRS");
+    m_oldConfig = Get("XDG_CONFIG_DIRS");
+    m_oldDesktop = Get("XDG_CURRENT_DESKTOP");
+    std::filesystem::create_directories(applications());
+    std::filesystem::create_directories(m_root + "/etc/xdg");
+    setenv("XDG_DATA_DIRS", (m_root + "/share").c_str(), 1);
+    setenv("XDG_CONFIG_DIRS", (m_root + "/etc/xdg").c_str(), 1);
+    unsetenv("XDG_CURRENT_DESKTOP");
+}
+
+ScopedSystemFolders::~ScopedSystemFolders() {
+    Restore("XDG_DATA_DIRS", m_oldData);
+    Restore("XDG_CONFIG_DIRS", m_oldConfig);
+    Restore("XDG_CURRENT_DESKTOP", m_oldDesktop);
+}
+
 std::string ReadFileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream ss;

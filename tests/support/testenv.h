@@ -18,5 +18,22 @@ private:
     std::string m_oldHome, m_oldData, m_oldConfig;
 };
 
+// The desktop's system folders ($XDG_DATA_DIRS, $XDG_CONFIG_DIRS) moved into `root`, so that
+// desktop entries installed on the machine take no part; restored afterwards.
+class ScopedSystemFolders {
+public:
+    explicit ScopedSystemFolders(const std::string& root);
+    ~ScopedSystemFolders();
+    ScopedSystemFolders(const ScopedSystemFolders&) = delete;
+    ScopedSystemFolders& operator=(const ScopedSystemFolders&) = delete;
+
+    // $XDG_DATA_DIRS + "/applications", created.
+    std::string applications() const { return m_root + "/share/applications"; }
+
+private:
+    std::string m_root;
+    std::string m_oldData, m_oldConfig, m_oldDesktop;
+};
+
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
