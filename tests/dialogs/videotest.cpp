@@ -75,11 +75,13 @@ std::vector<SPicture> DecodeAllPictures(const std::string& path) {
 double PictureDistance(const SPicture& a, const SPicture& b) {
     if (a.width != b.width || a.height != b.height || a.pixels.empty())
         return 255;
-    double sum = 0;
-    for (size_t i = 0; i < a.pixels.size(); ++i)
-        for (int shift = 0; shift < 24; shift += 8)
-            sum += std::abs(int((a.pixels[i] >> shift) & 0xFF) - int((b.pixels[i] >> shift) & 0xFF));
-    return sum / (a.pixels.size() * 3.0);
+    int64_t sum = 0;
+    for (size_t i = 0; i < a.pixels.size(); ++i) {
+        uint32_t p = a.pixels[i], q = b.pixels[i];
+        sum += std::abs(int(p & 0xFF) - int(q & 0xFF)) + std::abs(int((p >> 8) & 0xFF) - int((q >> 8) & 0xFF)) +
+               std::abs(int(p >> 16) - int(q >> 16));
+    }
+    return double(sum) / (a.pixels.size() * 3.0);
 }
 
 int NearestPicture(const std::vector<SPicture>& pictures, const SPicture& shown, double* distance) {
@@ -138,9 +140,17 @@ SPicture CX11::Capture(uintptr_t window) {
     p.width = attr.width;
     p.height = attr.height;
     p.pixels.resize(size_t(p.width) * p.height);
-    for (int y = 0; y < p.height; ++y)
-        for (int x = 0; x < p.width; ++x)
-            p.pixels[size_t(y) * p.width + x] = XGetPixel(img, x, y) & 0xFFFFFF;
+    for (int y = 0; y < p.height; ++y) {
+        uint32_t* row = &p.pixels[size_t(y) * p.width];
+        if (img->bits_per_pixel == 32 && img->byte_order == LSBFirst) {
+            const auto* src = reinterpret_cast<const uint32_t*>(img->data + size_t(y) * img->bytes_per_line);
+            for (int x = 0; x < p.width; ++x)
+                row[x] = src[x] & 0xFFFFFF;
+        } else {
+            for (int x = 0; x < p.width; ++x)
+                row[x] = XGetPixel(img, x, y) & 0xFFFFFF;
+        }
+    }
     XDestroyImage(img);
     return p;
 }
