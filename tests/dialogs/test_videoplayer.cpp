@@ -55,7 +55,6 @@ TEST_F(VideoPlayerTest, ShowsTheFilesPicturesInOrderPausesAndKeepsTheLastOneAtTh
     std::string clip = Clip("four.mov", "--seconds 4");
     std::vector<SPicture> pictures = DecodeAllPictures(clip);
     ASSERT_EQ(pictures.size(), 240u);
-    const int lastIndex = 239;
 
     CVideoPlayer player;
     testing::internal::CaptureStdout();
@@ -75,23 +74,11 @@ TEST_F(VideoPlayerTest, ShowsTheFilesPicturesInOrderPausesAndKeepsTheLastOneAtTh
     EXPECT_TRUE(WaitFor([&] { return NearestPicture(pictures, m_x.Capture(m_window), &d) > first + 5; }, 2000));
     EXPECT_LT(d, kSamePicture);
 
-    player.TogglePause();
-    SPicture paused;
-    EXPECT_TRUE(WaitFor([&] {
-        paused = m_x.Capture(m_window);
-        Pump(60);
-        return m_x.Capture(m_window) == paused;
-    }, 1000));
-    Pump(300);
-    EXPECT_EQ(m_x.Capture(m_window), paused) << "a paused video must not move";
-    EXPECT_LT(NearestPicture(pictures, paused, nullptr), lastIndex - 10) << "paused before the end";
-    player.TogglePause();
-    EXPECT_TRUE(WaitFor([&] { return !(m_x.Capture(m_window) == paused); }, 1000)) << "resumed";
+    ExpectPauseAndResume(m_x, m_window, pictures, [&] { player.TogglePause(); });
 
     EXPECT_EQ(WaitForEnd(8000), long(CVideoPlayer::kPlayedToEnd));
     SPicture last = m_x.Capture(m_window);
-    EXPECT_EQ(NearestPicture(pictures, last, &d), lastIndex);
-    EXPECT_LT(d, kSamePicture);
+    EXPECT_TRUE(IsLastPicture(pictures, last, kSamePicture));
     Pump(200);
     EXPECT_EQ(m_x.Capture(m_window), last);
     // Every picture was shown once, none lost at the end of the input.

@@ -3,6 +3,8 @@
 // Qt first: the X11 headers define macros (Bool, Status) that Qt's headers refuse to follow.
 #include "support/qtwait.h"
 
+#include <gtest/gtest.h>
+
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
@@ -72,23 +74,32 @@ std::vector<SPicture> DecodeAllPictures(const std::string& path) {
     return out;
 }
 
-double PictureDistance(const SPicture& a, const SPicture& b) {
+double PictureDistance(const SPicture& a, const SPicture& b, int step) {
     if (a.width != b.width || a.height != b.height || a.pixels.empty())
         return 255;
-    int64_t sum = 0;
-    for (size_t i = 0; i < a.pixels.size(); ++i) {
-        uint32_t p = a.pixels[i], q = b.pixels[i];
-        sum += std::abs(int(p & 0xFF) - int(q & 0xFF)) + std::abs(int((p >> 8) & 0xFF) - int((q >> 8) & 0xFF)) +
-               std::abs(int(p >> 16) - int(q >> 16));
+    int64_t sum = 0, n = 0;
+    for (int y = 0; y < a.height; y += step) {
+        for (int x = 0; x < a.width; x += step, ++n) {
+            uint32_t p = a.pixels[size_t(y) * a.width + x], q = b.pixels[size_t(y) * a.width + x];
+            sum += std::abs(int(p & 0xFF) - int(q & 0xFF)) + std::abs(int((p >> 8) & 0xFF) - int((q >> 8) & 0xFF)) +
+                   std::abs(int(p >> 16) - int(q >> 16));
+        }
     }
-    return double(sum) / (a.pixels.size() * 3.0);
+    return double(sum) / (n * 3.0);
+}
+
+bool IsLastPicture(const std::vector<SPicture>& pictures, const SPicture& shown, double tolerance) {
+    if (pictures.size() < 2)
+        return false;
+    double last = PictureDistance(shown, pictures.back());
+    return last < tolerance && last < PictureDistance(shown, pictures[pictures.size() - 2]);
 }
 
 int NearestPicture(const std::vector<SPicture>& pictures, const SPicture& shown, double* distance) {
     int best = -1;
     double bestD = 1e9;
     for (size_t i = 0; i < pictures.size(); ++i) {
-        double d = PictureDistance(pictures[i], shown);
+        double d = PictureDistance(pictures[i], shown, 3);
         if (d < bestD)
             bestD = d, best = int(i);
     }
@@ -165,4 +176,22 @@ bool WaitForPicture(CX11& x, uintptr_t window, int ms) {
             return false;
         },
         ms);
+}
+
+void ExpectPauseAndResume(CX11& x, uintptr_t window, const std::vector<SPicture>& pictures,
+                          const std::function<void()>& toggle) {
+    toggle();
+    SPicture paused;
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            paused = x.Capture(window);
+            Pump(60);
+            return x.Capture(window) == paused;
+        },
+        1000));
+    Pump(300);
+    EXPECT_EQ(x.Capture(window), paused) << "a paused video must not move";
+    EXPECT_LT(NearestPicture(pictures, paused, nullptr), int(pictures.size()) - 10) << "paused before the end";
+    toggle();
+    EXPECT_TRUE(WaitFor([&] { return !(x.Capture(window) == paused); }, 1000)) << "resumed";
 }
