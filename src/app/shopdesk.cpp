@@ -5,6 +5,7 @@
 #include "common/custommsg.h"
 #include "common/debug.h"
 #include "duilib/uicefbrowser.h"
+#include "duilib/uilog.h"
 #include "duilib/uimanager.h"
 #include "mainframe/cmainframeui.h"
 #include "platform/knownfolders.h"
@@ -56,6 +57,13 @@ BOOL ForwardUidProc(HWND hwnd, LPARAM lParam) {
 }
 
 void CshopdeskApp::InitSkinResources() {
+    // The toolkit's skin problems and missing files go to our diagnostic log.
+    DuiLib::SetLogSink([](DuiLib::UILogLevel level, const std::wstring& text) {
+        if (level == DuiLib::UILOG_ERROR)
+            DEBUG_LOG(LOG_LEVEL_ERROR, L"错误", L"%s", text.c_str());
+        else
+            DEBUG_LOG(LOG_LEVEL_INFO, L"警告", L"%s", text.c_str());
+    });
     CPaintManagerUI::SetResourceType(1);
     std::wstring path = CPaintManagerUI::GetInstancePath() + L"Skin/WkeBrowser/";
     CPaintManagerUI::SetResourcePath(path.c_str());

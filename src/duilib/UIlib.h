@@ -9,3 +9,5 @@
 #include "uimenu.h"
 #include "uitray.h"
 #include "uiwindow.h"
+#include "uiwnd.h"
+#include "uigifanim.h"

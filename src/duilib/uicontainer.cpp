@@ -1,14 +1,13 @@
 // Containers: plain (children stacked over each other), vertical and horizontal layouts, tab
-// layout, lists with their rows, and the combo box.
+// layout, lists with their rows.
 #include <QBoxLayout>
-#include <QMenu>
 #include <QPainter>
-#include <QPainterPath>
 #include <QScrollArea>
 #include <QStackedLayout>
 #include <QWidgetItem>
 
 #include "uicontrols.h"
+#include "uilifetime.h"
 #include "uimanager.h"
 #include "uiwidget_p.h"
 
@@ -75,19 +74,6 @@ LPVOID CContainerUI::GetInterface(LPCTSTR pstrName) {
     if (EqualNoCase(pstrName, L"Container") || EqualNoCase(pstrName, L"IContainer"))
         return this;
     return CControlUI::GetInterface(pstrName);
-}
-
-void CContainerUI::SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) {
-    std::wstring n = pstrName ? pstrName : L"";
-    if (n == L"inset")
-        SetInset(ParseRect(pstrValue));
-    else if (n == L"childpadding")
-        SetChildPadding(static_cast<int>(wcstol(pstrValue, nullptr, 10)));
-    else if (n == L"vscrollbar" || n == L"hscrollbar" || n == L"childalign" || n == L"childvalign" ||
-             n == L"scrollstepsize")
-        ;
-    else
-        CControlUI::SetAttribute(pstrName, pstrValue);
 }
 
 void CContainerUI::SetInset(RECT rc) {
@@ -217,7 +203,7 @@ bool CContainerUI::RemoveAt(int iIndex) {
         return false;
     m_items.erase(m_items.begin() + iIndex);
     if (m_bAutoDestroy) {
-        delete c;
+        ReleaseControl(c);
     } else {
         c->SetParentInternal(nullptr);
         if (QWidget* w = c->GetWidget()) {
@@ -272,22 +258,26 @@ LPVOID CTabLayoutUI::GetInterface(LPCTSTR pstrName) {
     return CContainerUI::GetInterface(pstrName);
 }
 
-void CTabLayoutUI::SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) {
-    if (pstrName && wcscmp(pstrName, L"selectedid") == 0) {
-        // Skins name the page before its children are read: kept until that page exists.
-        int i = static_cast<int>(wcstol(pstrValue, nullptr, 10));
-        if (!SelectItem(i))
-            m_iPendingSel = i;
+void CTabLayoutUI::ApplySelection() {
+    for (size_t i = 0; i < m_items.size(); ++i) {
+        CControlUI* page = m_items[i];
+        bool current = static_cast<int>(i) == m_iCurSel;
+        // A page's descendants learn it too: native child windows are not hidden by Qt.
+        page->SetInternVisible(current && IsVisible());
+        if (QWidget* w = page->GetWidget())
+            if (w->parentWidget())
+                w->setVisible(current);
     }
-    else
-        CContainerUI::SetAttribute(pstrName, pstrValue);
 }
 
-void CTabLayoutUI::ApplySelection() {
-    for (size_t i = 0; i < m_items.size(); ++i)
-        if (QWidget* w = m_items[i]->GetWidget())
-            if (w->parentWidget())
-                w->setVisible(static_cast<int>(i) == m_iCurSel);
+void CTabLayoutUI::SetVisible(bool bVisible) {
+    CContainerUI::SetVisible(bVisible);
+    ApplySelection();
+}
+
+void CTabLayoutUI::SetInternVisible(bool bVisible) {
+    CContainerUI::SetInternVisible(bVisible);
+    ApplySelection();
 }
 
 bool CTabLayoutUI::Add(CControlUI* pControl) { return AddAt(pControl, GetCount()); }
@@ -426,20 +416,6 @@ LPVOID CListUI::GetInterface(LPCTSTR pstrName) {
 
 QWidget* CListUI::GetChildHost() const { return m_pContent; }
 
-void CListUI::SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) {
-    std::wstring n = pstrName ? pstrName : L"";
-    if (n == L"itemselectedbkcolor")
-        m_dwSelectedBkColor = ParseColor(pstrValue);
-    else if (n == L"itemhotbkcolor")
-        m_dwHotBkColor = ParseColor(pstrValue);
-    else if (n == L"itembkcolor")
-        m_dwItemBkColor = ParseColor(pstrValue);
-    else if (n.compare(0, 4, L"item") == 0 || n == L"header" || n == L"multiexpanding")
-        ;
-    else
-        CVerticalLayoutUI::SetAttribute(pstrName, pstrValue);
-}
-
 void CListUI::InsertWidget(CControlUI* pControl, int index) {
     CVerticalLayoutUI::InsertWidget(pControl, index);
     // A row without a height of its own still needs one inside a scrolled list.
@@ -507,101 +483,6 @@ bool CListUI::SelectItem(int iIndex, bool bTakeFocus, bool bTriggerEvent) {
     if (bTriggerEvent && m_pManager)
         m_pManager->SendNotify(this, DUI_MSGTYPE_ITEMSELECT, static_cast<WPARAM>(iIndex), old);
     return true;
-}
-
-// ---------------------------------------------------------------------------------------------
-// CComboUI
-
-CComboUI::CComboUI() {
-    m_pScroll->hide();
-    m_dwBackColor = 0xFFFFFFFF;
-    m_dwBorderColor = 0xFFC8C8C8;
-    m_nBorderSize = 1;
-}
-
-LPVOID CComboUI::GetInterface(LPCTSTR pstrName) {
-    if (EqualNoCase(pstrName, L"Combo"))
-        return this;
-    return CListUI::GetInterface(pstrName);
-}
-
-void CComboUI::SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) {
-    std::wstring n = pstrName ? pstrName : L"";
-    if (n == L"textcolor")
-        m_dwTextColor = ParseColor(pstrValue);
-    else if (n == L"textpadding")
-        m_rcTextPadding = ParseRect(pstrValue);
-    else if (n == L"normalimage")
-        m_sNormalImage = pstrValue;
-    else if (n == L"arrowimage")
-        m_sArrowImage = pstrValue;
-    else if (n == L"hotimage" || n == L"pushedimage" || n == L"disabledimage" || n == L"dropboxsize" ||
-             n == L"dropbox" || n == L"font")
-        ;
-    else
-        CListUI::SetAttribute(pstrName, pstrValue);
-}
-
-void CComboUI::InsertWidget(CControlUI* pControl, int) {
-    // Rows live in the drop-down only.
-    if (QWidget* w = pControl->GetWidget())
-        w->hide();
-}
-
-CDuiString CComboUI::GetText() const {
-    CControlUI* c = GetItemAt(m_iCurSel);
-    return c ? c->GetText() : CDuiString();
-}
-
-void CComboUI::PaintText(HDC hDC) {
-    CDuiString t = GetText();
-    if (t.empty())
-        return;
-    QRect r = m_pWidget->rect().adjusted(m_rcTextPadding.left, m_rcTextPadding.top, -m_rcTextPadding.right,
-                                         -m_rcTextPadding.bottom);
-    if (m_pManager)
-        hDC->setFont(m_pManager->GetFont(-1));
-    hDC->setPen(ToQColor(IsEnabled() ? m_dwTextColor : 0xFFA7A6AA));
-    hDC->drawText(r, Qt::AlignLeft | Qt::AlignVCenter,
-                  hDC->fontMetrics().elidedText(QString::fromStdWString(t), Qt::ElideRight, r.width()));
-}
-
-void CComboUI::PaintStatusImage(HDC hDC) {
-    if (!m_sNormalImage.empty())
-        DrawImage(hDC, m_sNormalImage);
-    if (!m_sArrowImage.empty() && DrawImage(hDC, m_sArrowImage))
-        return;
-    QRect r = m_pWidget->rect();
-    int cx = r.right() - 10, cy = r.center().y();
-    QPainterPath tri;
-    tri.moveTo(cx - 4, cy - 2);
-    tri.lineTo(cx + 4, cy - 2);
-    tri.lineTo(cx, cy + 3);
-    tri.closeSubpath();
-    hDC->fillPath(tri, ToQColor(IsEnabled() ? 0xFF666666 : 0xFFBBBBBB));
-}
-
-void CComboUI::OnClicked() {
-    if (!IsEnabled() || GetCount() == 0)
-        return;
-    QMenu menu(m_pWidget);
-    menu.setMinimumWidth(m_pWidget->width());
-    for (int i = 0; i < GetCount(); ++i) {
-        QAction* a = menu.addAction(QString::fromStdWString(GetItemAt(i)->GetText()));
-        a->setData(i);
-        a->setCheckable(true);
-        a->setChecked(i == m_iCurSel);
-    }
-    std::weak_ptr<bool> alive = AliveToken();
-    QAction* chosen = menu.exec(m_pWidget->mapToGlobal(QPoint(0, m_pWidget->height())));
-    if (chosen && !alive.expired())
-        SelectItem(chosen->data().toInt(), true);
-}
-
-bool CComboUI::SelectItem(int iIndex, bool bTakeFocus, bool bTriggerEvent) {
-    bool r = CListUI::SelectItem(iIndex, bTakeFocus, bTriggerEvent);
-    Invalidate();
-    return r;
 }
 
 } // namespace DuiLib

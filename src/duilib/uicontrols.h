@@ -82,9 +82,13 @@ public:
     void Invalidate();
 
     CPaintManagerUI* GetManager() const { return m_pManager; }
+    // With bInit, DoInit runs the first time the control gets a manager.
     virtual void SetManager(CPaintManagerUI* pManager, CControlUI* pParent, bool bInit = true);
-    // Called once the control sits in a window, attributes applied.
+    // Called once per control, when it first sits in a window with its attributes applied.
     virtual void DoInit() {}
+    // Takes the control and its descendants out of their window: widget unparented and hidden,
+    // option groups and pending notifications forgotten, no manager any more (see uilifetime.h).
+    void DetachFromWindow();
     // Calls `fn` for this control and every descendant; stops when it returns false.
     virtual bool ForEach(const std::function<bool(CControlUI*)>& fn);
 
@@ -116,12 +120,14 @@ public:
     bool IsPushed() const { return m_bPushed; }
     void SetHotState(bool hot) { m_bHot = hot; }
     void SetPushedState(bool pushed) { m_bPushed = pushed; }
-    // Expires when the control is deleted (handlers may delete the control they were called for).
+    // Expires when the control is deleted, for work queued to the event loop on its behalf.
     std::weak_ptr<bool> AliveToken() const { return m_alive; }
 
 protected:
+    friend struct ControlAttributes;
     void UpdateSizeConstraints();
-    void LogUnknownAttribute(LPCTSTR name, LPCTSTR value) const;
+    // An attribute this kind of control does not honour: logged once per skin file.
+    void LogUnknownAttribute(LPCTSTR name) const;
 
     QPointer<DuiWidget> m_pWidget;
     CPaintManagerUI* m_pManager = nullptr;
@@ -140,6 +146,7 @@ protected:
     bool m_bFloat = false;
     bool m_bHot = false;
     bool m_bPushed = false;
+    bool m_bInitDone = false;
     DWORD m_dwBackColor = 0;
     DWORD m_dwBorderColor = 0;
     int m_nBorderSize = 0;
@@ -151,6 +158,7 @@ protected:
 
 class CLabelUI : public CControlUI {
 public:
+    friend struct ControlAttributes;
     CDuiString GetClass() const override { return L"LabelUI"; }
     LPVOID GetInterface(LPCTSTR pstrName) override;
     void SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) override;
@@ -186,6 +194,7 @@ public:
 
 class CButtonUI : public CLabelUI {
 public:
+    friend struct ControlAttributes;
     CButtonUI();
     CDuiString GetClass() const override { return L"ButtonUI"; }
     LPVOID GetInterface(LPCTSTR pstrName) override;
@@ -210,6 +219,7 @@ protected:
 
 class COptionUI : public CButtonUI {
 public:
+    friend struct ControlAttributes;
     ~COptionUI() override;
     CDuiString GetClass() const override { return L"OptionUI"; }
     LPVOID GetInterface(LPCTSTR pstrName) override;
@@ -217,6 +227,7 @@ public:
     void SetManager(CPaintManagerUI* pManager, CControlUI* pParent, bool bInit = true) override;
     void PaintStatusImage(HDC hDC) override;
     void PaintBkColor(HDC hDC) override;
+    void PaintText(HDC hDC) override;
     bool Activate() override;
     bool IsSelected() const { return m_bSelected; }
     // Sends "selectchanged" when the state changes and bTriggerEvent is set; selecting an
@@ -244,6 +255,7 @@ public:
 // on every user edit.
 class CEditUI : public CLabelUI {
 public:
+    friend struct ControlAttributes;
     CEditUI();
     CDuiString GetClass() const override { return L"EditUI"; }
     LPVOID GetInterface(LPCTSTR pstrName) override;
@@ -268,6 +280,7 @@ private:
 
 class CContainerUI : public CControlUI {
 public:
+    friend struct ControlAttributes;
     CContainerUI();
     ~CContainerUI() override;
     CDuiString GetClass() const override { return L"ContainerUI"; }
@@ -324,6 +337,7 @@ public:
 // Shows one child at a time.
 class CTabLayoutUI : public CContainerUI {
 public:
+    friend struct ControlAttributes;
     CTabLayoutUI();
     CDuiString GetClass() const override { return L"TabLayoutUI"; }
     LPVOID GetInterface(LPCTSTR pstrName) override;
@@ -332,6 +346,8 @@ public:
     bool AddAt(CControlUI* pControl, int iIndex) override;
     bool Remove(CControlUI* pControl) override;
     void RemoveAll() override;
+    void SetVisible(bool bVisible = true) override;
+    void SetInternVisible(bool bVisible = true) override;
     int GetCurSel() const { return m_iCurSel; }
     bool SelectItem(int iIndex);
 
@@ -379,6 +395,7 @@ protected:
 // lParam previous index).
 class CListUI : public CVerticalLayoutUI {
 public:
+    friend struct ControlAttributes;
     CListUI();
     CDuiString GetClass() const override { return L"ListUI"; }
     LPVOID GetInterface(LPCTSTR pstrName) override;
@@ -395,6 +412,11 @@ public:
     DWORD GetItemSelectedBkColor() const { return m_dwSelectedBkColor; }
     DWORD GetItemHotBkColor() const { return m_dwHotBkColor; }
     DWORD GetItemBkColor() const { return m_dwItemBkColor; }
+    // Text colours and font of rows that do not set their own (0 / -1: none given).
+    DWORD GetItemTextColor() const { return m_dwItemTextColor; }
+    DWORD GetItemSelectedTextColor() const { return m_dwItemSelectedTextColor; }
+    DWORD GetItemHotTextColor() const { return m_dwItemHotTextColor; }
+    int GetItemFont() const { return m_iItemFont; }
 
 protected:
     void SetItemSelected(CControlUI* item, bool selected);
@@ -403,12 +425,18 @@ protected:
     QWidget* m_pContent = nullptr;
     int m_iCurSel = -1;
     DWORD m_dwSelectedBkColor = 0xFFCCE4F7, m_dwHotBkColor = 0xFFE9F2FB, m_dwItemBkColor = 0;
+    DWORD m_dwItemTextColor = 0, m_dwItemSelectedTextColor = 0, m_dwItemHotTextColor = 0;
+    int m_iItemFont = -1;
 };
 
-// Drop-down choice among list rows; picking one sends "itemselect" like a list.
+// Drop-down choice among list rows; picking one sends "itemselect" like a list. The drop-down
+// shows the rows with their own height, font and colours, and follows changes to them while
+// it is open; it is an ordinary popup, never a nested loop.
 class CComboUI : public CListUI {
 public:
+    friend struct ControlAttributes;
     CComboUI();
+    ~CComboUI() override;
     CDuiString GetClass() const override { return L"ComboUI"; }
     LPVOID GetInterface(LPCTSTR pstrName) override;
     void SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) override;
@@ -419,9 +447,15 @@ public:
     void PaintStatusImage(HDC hDC) override;
     bool SelectItem(int iIndex, bool bTakeFocus = false, bool bTriggerEvent = true) override;
     QWidget* GetChildHost() const override { return nullptr; }
+    bool AddAt(CControlUI* pControl, int iIndex) override;
+    bool RemoveAt(int iIndex) override;
+    // The open drop-down, or none.
+    QWidget* GetDropDown() const;
 
 protected:
     void InsertWidget(CControlUI* pControl, int index) override;
+    void RefreshDropDown();
+    QPointer<QObject> m_pDropDown;
     DWORD m_dwTextColor = 0xFF333333;
     CDuiString m_sNormalImage, m_sArrowImage;
     RECT m_rcTextPadding{6, 0, 20, 0};

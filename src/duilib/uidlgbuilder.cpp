@@ -1,25 +1,24 @@
-// Skin parsing.
-#include <QDomDocument>
-#include <QFile>
-
-#include "common/debug.h"
+// Building control trees from skins.
 #include "uicontrols.h"
 #include "uidlgbuilder.h"
+#include "uigifanim.h"
+#include "uilog.h"
 #include "uimanager.h"
 #include "uimenu.h"
-#include "uiwidget_p.h"
+#include "uiskin_p.h"
 
 namespace DuiLib {
 
 namespace {
 
-std::wstring W(const QString& s) { return s.toStdWString(); }
+int ToInt(const std::wstring& v, int fallback) {
+    wchar_t* end = nullptr;
+    long n = wcstol(v.c_str(), &end, 10);
+    return end == v.c_str() ? fallback : static_cast<int>(n);
+}
 
-void ApplyWindowAttributes(const QDomElement& win, CPaintManagerUI* pm) {
-    QDomNamedNodeMap attrs = win.attributes();
-    for (int i = 0; i < attrs.count(); ++i) {
-        QDomAttr a = attrs.item(i).toAttr();
-        std::wstring n = W(a.name()), v = W(a.value());
+void ApplyWindowAttributes(const SkinNode& win, CPaintManagerUI* pm) {
+    for (const auto& [n, v] : win.attrs) {
         RECT rc = ParseRect(v.c_str());
         if (n == L"size")
             pm->SetInitSize(rc.left, rc.top);
@@ -33,24 +32,34 @@ void ApplyWindowAttributes(const QDomElement& win, CPaintManagerUI* pm) {
             pm->SetSizeBox(rc);
         else if (n == L"defaultfontcolor")
             pm->SetDefaultFontColor(ParseColor(v.c_str()));
-        else if (n == L"roundcorner" || n == L"bktrans" || n == L"showdirty" || n == L"layered" || n == L"shadow")
-            ;
         else
-            LogSkinProblem(L"unknown window attribute", n.c_str());
+            LogSkinProblem(L"window attribute not honoured", n);
     }
 }
 
-class Parser {
-public:
-    Parser(IDialogBuilderCallback* cb, CPaintManagerUI* pm) : m_cb(cb), m_pm(pm) {}
+std::wstring Attr(const SkinNode& node, const wchar_t* name, const wchar_t* fallback = L"") {
+    for (const auto& a : node.attrs)
+        if (a.first == name)
+            return a.second;
+    return fallback;
+}
 
-    CControlUI* Build(const QDomElement& e, CControlUI* parent) {
-        std::wstring tag = W(e.tagName());
-        CControlUI* c = CDialogBuilder::CreateBuiltinControl(tag.c_str());
+void AddFont(const SkinNode& e, CPaintManagerUI* pm) {
+    pm->AddFont(ToInt(Attr(e, L"id", L"0"), 0), Attr(e, L"name").c_str(), ToInt(Attr(e, L"size", L"12"), 12),
+                Attr(e, L"bold") == L"true", Attr(e, L"underline") == L"true", Attr(e, L"italic") == L"true",
+                Attr(e, L"default") == L"true");
+}
+
+class Builder {
+public:
+    Builder(IDialogBuilderCallback* cb, CPaintManagerUI* pm) : m_cb(cb), m_pm(pm) {}
+
+    CControlUI* Build(const SkinNode& e, CControlUI* parent) {
+        CControlUI* c = CDialogBuilder::CreateBuiltinControl(e.tag.c_str());
         if (!c && m_cb)
-            c = m_cb->CreateControl(tag.c_str());
+            c = m_cb->CreateControl(e.tag.c_str());
         if (!c) {
-            LogSkinProblem(L"unknown skin control, left out", tag.c_str());
+            LogSkinProblem(L"unknown skin control, left out", e.tag);
             return nullptr;
         }
         if (m_pm)
@@ -58,24 +67,17 @@ public:
         else
             c->SetParentInternal(parent);
         if (m_pm) {
-            CDuiString defaults = m_pm->GetDefaultAttributeList(tag.c_str());
+            CDuiString defaults = m_pm->GetDefaultAttributeList(e.tag.c_str());
             if (!defaults.empty())
                 c->ApplyAttributeList(defaults.c_str());
         }
-        QDomNamedNodeMap attrs = e.attributes();
-        // "float" first: it decides how "pos" is read.
-        if (e.hasAttribute(QStringLiteral("float")))
-            c->SetAttribute(L"float", W(e.attribute(QStringLiteral("float"))).c_str());
-        for (int i = 0; i < attrs.count(); ++i) {
-            QDomAttr a = attrs.item(i).toAttr();
-            if (a.name() == QLatin1String("float"))
-                continue;
-            c->SetAttribute(W(a.name()).c_str(), W(a.value()).c_str());
-        }
+        // In document order: a later attribute wins over an earlier one, the same in every run.
+        for (const auto& [name, value] : e.attrs)
+            c->SetAttribute(name.c_str(), value.c_str());
         auto* container = static_cast<CContainerUI*>(c->GetInterface(L"Container"));
-        for (QDomElement ch = e.firstChildElement(); !ch.isNull(); ch = ch.nextSiblingElement()) {
+        for (const SkinNode& ch : e.children) {
             if (!container) {
-                LogSkinProblem(L"children of a control that holds none, left out", W(ch.tagName()).c_str());
+                LogSkinProblem(L"children of a control that holds none, left out", ch.tag);
                 continue;
             }
             if (CControlUI* child = Build(ch, c))
@@ -89,6 +91,21 @@ private:
     CPaintManagerUI* m_pm;
 };
 
+std::shared_ptr<SkinDocument> Load(const std::wstring& src) {
+    size_t first = src.find_first_not_of(L" \t\r\n");
+    if (first != std::wstring::npos && src[first] == L'<')
+        return ParseSkinText(src);
+    CDuiString file = CResourceManager::GetInstance()->GetXmlPath(src.c_str());
+    if (file.empty())
+        file = src;
+    CDuiString path = CPaintManagerUI::FindResourceFile(file.c_str());
+    if (path.empty()) {
+        UILog(UILOG_ERROR, L"skin %s not found", src.c_str());
+        return nullptr;
+    }
+    return LoadSkinFile(path, src);
+}
+
 } // namespace
 
 CControlUI* CDialogBuilder::CreateBuiltinControl(LPCTSTR pstrClass) {
@@ -100,6 +117,7 @@ CControlUI* CDialogBuilder::CreateBuiltinControl(LPCTSTR pstrClass) {
     if (t == L"Option") return new COptionUI;
     if (t == L"CheckBox") return new CCheckBoxUI;
     if (t == L"Edit") return new CEditUI;
+    if (t == L"GifAnim") return new CGifAnimUI;
     if (t == L"Container") return new CContainerUI;
     if (t == L"VerticalLayout") return new CVerticalLayoutUI;
     if (t == L"HorizontalLayout") return new CHorizontalLayoutUI;
@@ -115,68 +133,37 @@ CControlUI* CDialogBuilder::CreateBuiltinControl(LPCTSTR pstrClass) {
 
 CControlUI* CDialogBuilder::Create(STRINGorID xml, LPCTSTR, IDialogBuilderCallback* pCallback, CPaintManagerUI* pManager,
                                    CControlUI* pParent) {
-    std::wstring src = xml.m_lpstr;
-    QByteArray bytes;
-    size_t first = src.find_first_not_of(L" \t\r\n");
-    if (first != std::wstring::npos && src[first] == L'<') {
-        bytes = QString::fromStdWString(src).toUtf8();
-    } else {
-        CDuiString file = CResourceManager::GetInstance()->GetXmlPath(src.c_str());
-        if (file.empty())
-            file = src;
-        CDuiString path = CPaintManagerUI::FindResourceFile(file.c_str());
-        QFile f(QString::fromStdWString(path));
-        if (path.empty() || !f.open(QIODevice::ReadOnly)) {
-            DEBUG_LOG(LOG_LEVEL_ERROR, L"错误", L"skin %s not found", src.c_str());
-            return nullptr;
-        }
-        bytes = f.readAll();
-    }
-    QDomDocument doc;
-    QString err;
-    int line = 0;
-    if (!doc.setContent(bytes, &err, &line)) {
-        std::wstring detail = src.size() > 200 ? src.substr(0, 200) : src;
-        DEBUG_LOG(LOG_LEVEL_ERROR, L"错误", L"skin %s is not XML (line %d: %s)", detail.c_str(), line,
-                  err.toStdWString().c_str());
+    std::shared_ptr<SkinDocument> doc = Load(xml.m_lpstr);
+    if (!doc)
         return nullptr;
-    }
-    QDomElement root = doc.documentElement();
-    Parser parser(pCallback, pManager);
-    QDomElement controlElem = root;
-    if (root.tagName() == QLatin1String("Window")) {
+    SkinLogScope logScope(doc.get());
+    const SkinNode& root = doc->root;
+    const SkinNode* controlElem = &root;
+    if (root.tag == L"Window") {
         if (pManager)
             ApplyWindowAttributes(root, pManager);
-        controlElem = QDomElement();
-        for (QDomElement e = root.firstChildElement(); !e.isNull(); e = e.nextSiblingElement()) {
-            QString tag = e.tagName();
-            if (tag == QLatin1String("Font")) {
+        controlElem = nullptr;
+        for (const SkinNode& e : root.children) {
+            if (e.tag == L"Font") {
                 if (pManager)
-                    pManager->AddFont(e.attribute(QStringLiteral("id"), QStringLiteral("0")).toInt(),
-                                      W(e.attribute(QStringLiteral("name"))).c_str(),
-                                      e.attribute(QStringLiteral("size"), QStringLiteral("12")).toInt(),
-                                      e.attribute(QStringLiteral("bold")) == QLatin1String("true"),
-                                      e.attribute(QStringLiteral("underline")) == QLatin1String("true"),
-                                      e.attribute(QStringLiteral("italic")) == QLatin1String("true"),
-                                      e.attribute(QStringLiteral("default")) == QLatin1String("true"));
-            } else if (tag == QLatin1String("Default")) {
+                    AddFont(e, pManager);
+            } else if (e.tag == L"Default") {
                 if (pManager)
-                    pManager->AddDefaultAttributeList(W(e.attribute(QStringLiteral("name"))).c_str(),
-                                                      W(e.attribute(QStringLiteral("value"))).c_str());
-            } else if (tag == QLatin1String("Image")) {
+                    pManager->AddDefaultAttributeList(Attr(e, L"name").c_str(), Attr(e, L"value").c_str());
+            } else if (e.tag == L"Image") {
                 // Images are found by file name; nothing to preload.
-            } else if (controlElem.isNull()) {
-                controlElem = e;
+            } else if (!controlElem) {
+                controlElem = &e;
             } else {
-                LogSkinProblem(L"second root control in a window skin, left out", W(tag).c_str());
+                LogSkinProblem(L"second root control in a window skin, left out", e.tag);
             }
         }
-        if (controlElem.isNull()) {
-            DEBUG_LOG(LOG_LEVEL_ERROR, L"错误", L"skin %s has no control", src.c_str());
+        if (!controlElem) {
+            UILog(UILOG_ERROR, L"skin %s has no control", doc->name.c_str());
             return nullptr;
         }
     }
-    CControlUI* c = parser.Build(controlElem, pParent);
+    CControlUI* c = Builder(pCallback, pManager).Build(*controlElem, pParent);
     if (c && pParent) {
         if (auto* container = static_cast<CContainerUI*>(pParent->GetInterface(L"Container")))
             container->Add(c);

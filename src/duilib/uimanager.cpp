@@ -1,7 +1,6 @@
 // Paint manager (per window) and the process-wide resource settings.
 #include <QApplication>
 #include <QDir>
-#include <QDomDocument>
 #include <QFile>
 #include <QFileInfo>
 #include <QFont>
@@ -13,10 +12,12 @@
 
 #include <mutex>
 
-#include "common/debug.h"
+#include "uilog.h"
 #include "platform/sysinfo.h"
 #include "uicontrols.h"
+#include "uilifetime.h"
 #include "uimanager.h"
+#include "uiskin_p.h"
 #include "uiwidget_p.h"
 
 namespace DuiLib {
@@ -71,7 +72,7 @@ bool CPaintManagerUI::AttachDialog(CControlUI* pControl) {
 void CPaintManagerUI::ReleaseRoot() {
     CControlUI* root = m_pRoot;
     m_pRoot = nullptr;
-    delete root;
+    ReleaseControl(root);
     m_groups.clear();
 }
 
@@ -148,18 +149,11 @@ void CPaintManagerUI::SendNotify(TNotifyUI& Msg, bool bAsync) {
     platform::GetCursorPos(&pt);
     Msg.ptMouse = pt;
     if (bAsync) {
-        // Delivered later only if both this manager and the sender still exist then.
-        std::weak_ptr<bool> alive = m_alive;
-        std::weak_ptr<bool> sender = Msg.pSender ? Msg.pSender->AliveToken() : std::weak_ptr<bool>();
-        bool hasSender = Msg.pSender != nullptr;
-        TNotifyUI copy = Msg;
-        QTimer::singleShot(0, qApp, [this, alive, sender, hasSender, copy]() mutable {
-            if (alive.expired() || (hasSender && sender.expired()))
-                return;
-            SendNotify(copy, false);
-        });
+        m_asyncNotify.push_back(Msg);
+        PostAsyncDelivery();
         return;
     }
+    CNotifyScope scope;
     std::weak_ptr<bool> alive = m_alive;
     std::vector<INotifyUI*> notifiers = m_notifiers;
     for (INotifyUI* n : notifiers) {
@@ -179,7 +173,35 @@ void CPaintManagerUI::SendNotify(CControlUI* pControl, LPCTSTR pstrMessage, WPAR
     SendNotify(msg, bAsync);
 }
 
+void CPaintManagerUI::PostAsyncDelivery() {
+    if (m_bAsyncPosted)
+        return;
+    m_bAsyncPosted = true;
+    std::weak_ptr<bool> alive = m_alive;
+    QTimer::singleShot(0, qApp, [this, alive] {
+        if (!alive.expired())
+            DeliverAsyncNotifications();
+    });
+}
+
+void CPaintManagerUI::DeliverAsyncNotifications() {
+    m_bAsyncPosted = false;
+    CNotifyScope scope;
+    std::weak_ptr<bool> alive = m_alive;
+    // Only those queued so far; a handler queueing more gets another turn of the loop.
+    for (size_t n = m_asyncNotify.size(); n > 0 && !m_asyncNotify.empty() && !alive.expired(); --n) {
+        TNotifyUI msg = m_asyncNotify.front();
+        m_asyncNotify.pop_front();
+        SendNotify(msg, false);
+    }
+    if (!alive.expired() && !m_asyncNotify.empty())
+        PostAsyncDelivery();
+}
+
 void CPaintManagerUI::ReapObjects(CControlUI* pControl) {
+    m_asyncNotify.erase(std::remove_if(m_asyncNotify.begin(), m_asyncNotify.end(),
+                                       [pControl](const TNotifyUI& m) { return m.pSender == pControl; }),
+                        m_asyncNotify.end());
     for (auto& g : m_groups) {
         auto& v = g.second;
         v.erase(std::remove(v.begin(), v.end(), pControl), v.end());
@@ -337,36 +359,37 @@ void CResourceManager::ResetResourceMap() {
 }
 
 bool CResourceManager::LoadResource(STRINGorID xml, LPCTSTR) {
-    QByteArray bytes;
     std::wstring src = xml.m_lpstr;
+    std::shared_ptr<SkinDocument> doc;
     size_t first = src.find_first_not_of(L" \t\r\n");
     if (first != std::wstring::npos && src[first] == L'<') {
-        bytes = QString::fromStdWString(src).toUtf8();
+        doc = ParseSkinText(src);
     } else {
         CDuiString path = CPaintManagerUI::FindResourceFile(src.c_str());
-        QFile f(QString::fromStdWString(path));
-        if (path.empty() || !f.open(QIODevice::ReadOnly)) {
-            DEBUG_LOG(LOG_LEVEL_ERROR, L"错误", L"resource table %s not found", src.c_str());
+        if (path.empty()) {
+            UILog(UILOG_ERROR, L"resource table %s not found", src.c_str());
             return false;
         }
-        bytes = f.readAll();
+        doc = LoadSkinFile(path, src);
     }
-    QDomDocument doc;
-    if (!doc.setContent(bytes)) {
-        DEBUG_LOG(LOG_LEVEL_ERROR, L"错误", L"resource table %s is not XML", src.c_str());
+    if (!doc)
         return false;
-    }
-    for (QDomElement e = doc.documentElement().firstChildElement(); !e.isNull(); e = e.nextSiblingElement()) {
-        CDuiString id = e.attribute(QStringLiteral("id")).toStdWString();
-        CDuiString path = Slashes(e.attribute(QStringLiteral("path")).toStdWString());
+    auto attr = [](const SkinNode& e, const wchar_t* name) {
+        for (const auto& a : e.attrs)
+            if (a.first == name)
+                return a.second;
+        return std::wstring();
+    };
+    for (const SkinNode& e : doc->root.children) {
+        CDuiString id = attr(e, L"id");
+        CDuiString path = Slashes(attr(e, L"path"));
         if (id.empty() || path.empty())
             continue;
-        QString tag = e.tagName().toUpper();
-        if (tag == QLatin1String("XML"))
+        if (EqualNoCase(e.tag.c_str(), L"XML"))
             m_xml[id] = path;
-        else if (tag == QLatin1String("IMAGE"))
+        else if (EqualNoCase(e.tag.c_str(), L"IMAGE"))
             m_image[id] = path;
-        else if (tag == QLatin1String("ICON"))
+        else if (EqualNoCase(e.tag.c_str(), L"ICON"))
             m_icon[id] = path;
     }
     return true;

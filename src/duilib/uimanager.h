@@ -1,6 +1,7 @@
 #pragma once
 // One paint manager per window: the control tree, notifications, option groups, fonts and the
 // skin's window sizes; plus the process-wide resource settings and the res.xml id table.
+#include <deque>
 #include <map>
 #include <memory>
 #include <vector>
@@ -30,7 +31,7 @@ public:
     // Takes ownership of the tree and shows it in the window.
     bool AttachDialog(CControlUI* pControl);
     CControlUI* GetRoot() const { return m_pRoot; }
-    // Deletes the tree.
+    // Releases the tree (deleted after the running notification, if any).
     void ReleaseRoot();
     // Calls DoInit on a control and its children (done by AttachDialog and container adds).
     void InitControls(CControlUI* pControl, CControlUI* pParent = nullptr);
@@ -42,11 +43,12 @@ public:
 
     bool AddNotifier(INotifyUI* pControl);
     bool RemoveNotifier(INotifyUI* pControl);
-    // Hands the notification to every notifier; asynchronous ones arrive from the event loop.
+    // Hands the notification to every notifier; asynchronous ones arrive from the event loop,
+    // in order, unless their sender was released meanwhile.
     void SendNotify(TNotifyUI& Msg, bool bAsync = false);
     void SendNotify(CControlUI* pControl, LPCTSTR pstrMessage, WPARAM wParam = 0, LPARAM lParam = 0,
                     bool bAsync = false);
-    // Forgets a control that is going away (pending async notifications, groups, focus).
+    // Forgets a control that is going away (pending async notifications, option groups).
     void ReapObjects(CControlUI* pControl);
 
     SIZE GetInitSize() const { return m_szInitWindowSize; }
@@ -96,7 +98,12 @@ private:
     HWND m_hWndPaint = nullptr;
     QWidget* m_pHost = nullptr;
     CControlUI* m_pRoot = nullptr;
+    void PostAsyncDelivery();
+    void DeliverAsyncNotifications();
+
     std::vector<INotifyUI*> m_notifiers;
+    std::deque<TNotifyUI> m_asyncNotify;
+    bool m_bAsyncPosted = false;
     std::map<CDuiString, std::vector<CControlUI*>> m_groups;
     std::map<int, std::shared_ptr<QFont>> m_fonts;
     int m_defaultFont = -1;

@@ -3,6 +3,7 @@
 // control's hot, pushed and clicked states.
 #include <QWidget>
 #include "uicontrols.h"
+#include "uiskin_p.h"
 
 namespace DuiLib {
 
@@ -27,7 +28,19 @@ private:
 };
 
 QColor ToQColor(DWORD argb);
-// Logs a skin problem through the diagnostic log.
-void LogSkinProblem(const wchar_t* text, const wchar_t* detail);
+
+// "file" or "file='x' dest='l,t,r,b' source='l,t,r,b' fade='0..255'" ("res" = "file").
+struct ImageDescription {
+    std::wstring file;
+    RECT dest{0, 0, 0, 0}, source{0, 0, 0, 0};
+    bool hasDest = false, hasSource = false;
+    int fade = 255;
+};
+// False when the description names no file.
+bool ParseImageDescription(const std::wstring& text, ImageDescription& out);
+
+// Text of a label-like control inside its widget, with the label text style bits.
+void DrawControlText(HDC hDC, QWidget* w, CPaintManagerUI* pm, const CDuiString& text, DWORD color, int font,
+                     UINT style, RECT pad);
 
 } // namespace DuiLib

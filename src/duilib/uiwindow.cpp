@@ -10,7 +10,7 @@
 
 #include <map>
 
-#include "common/debug.h"
+#include "uilog.h"
 #include "uidlgbuilder.h"
 #include "uiwindow.h"
 #include "uiwindow_p.h"
@@ -120,7 +120,7 @@ HWND CWindowWnd::Create(HWND hwndParent, LPCTSTR pstrName, DWORD dwStyle, DWORD 
     if (m_hWnd)
         return m_hWnd;
     if (!qobject_cast<QApplication*>(QCoreApplication::instance())) {
-        DEBUG_LOG(LOG_LEVEL_ERROR, L"错误", L"window %s created without an application", pstrName ? pstrName : L"");
+        UILog(UILOG_ERROR, L"window %s created without an application", pstrName ? pstrName : L"");
         return nullptr;
     }
     m_dwStyle = dwStyle;
@@ -351,6 +351,7 @@ LRESULT WindowImplBase::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
     case WM_SIZE: lRes = OnSize(uMsg, wParam, lParam, bHandled); break;
     case WM_NCLBUTTONDBLCLK: lRes = OnNcLButtonDblClk(uMsg, wParam, lParam, bHandled); break;
     case WM_KEYDOWN: lRes = OnKeyDown(uMsg, wParam, lParam, bHandled); break;
+    case WM_TIMER: lRes = OnTimer(uMsg, wParam, lParam, bHandled); break;
     default: bHandled = FALSE; break;
     }
     if (bHandled)
@@ -380,7 +381,7 @@ LRESULT WindowImplBase::OnCreate(UINT, WPARAM, LPARAM, BOOL& bHandled) {
     CControlUI* root = builder.Create(skin.c_str(), nullptr, this, &m_PaintManager);
     if (!root) {
         // The window still opens, empty, so its owner's flow goes on.
-        DEBUG_LOG(LOG_LEVEL_ERROR, L"错误", L"window %s: skin %s could not be built", GetWindowClassName(), skin.c_str());
+        UILog(UILOG_ERROR, L"window %s: skin %s could not be built", GetWindowClassName(), skin.c_str());
         root = new CVerticalLayoutUI;
     }
     m_PaintManager.AttachDialog(root);

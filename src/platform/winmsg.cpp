@@ -96,11 +96,20 @@ const QEvent::Type kPostedEvent = static_cast<QEvent::Type>(QEvent::User + 0x2D1
 const QEvent::Type kDrainEvent = static_cast<QEvent::Type>(QEvent::User + 0x2D2);
 
 struct PostedEvent : QEvent {
-    PostedEvent(HWND h, UINT m, WPARAM w, LPARAM l) : QEvent(kPostedEvent), hwnd(h), msg(m), wParam(w), lParam(l) {}
+    PostedEvent(HWND h, UINT m, WPARAM w, LPARAM l, void (*r)(WPARAM))
+        : QEvent(kPostedEvent), hwnd(h), msg(m), wParam(w), lParam(l), release(r) {}
+    // Qt deletes the events still queued for a receiver that goes away: that is where a heap
+    // wParam nobody will receive is freed.
+    ~PostedEvent() override {
+        if (!delivered && release)
+            release(wParam);
+    }
     HWND hwnd;
     UINT msg;
     WPARAM wParam;
     LPARAM lParam;
+    void (*release)(WPARAM);
+    bool delivered = false;
 };
 
 class DefaultTarget : public IWindowMessageTarget {
@@ -152,12 +161,15 @@ bool Lookup(HWND hwnd, WindowEntry& out) {
     return true;
 }
 
-// Posted messages and timers end modal loops whose condition they made true.
-void DeliverQueued(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+// Posted messages and timers end modal loops whose condition they made true. False when the
+// window was gone.
+bool DeliverQueued(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     WindowEntry e;
-    if (Lookup(hwnd, e) && e.target)
+    bool alive = Lookup(hwnd, e) && e.target;
+    if (alive)
         e.target->OnWindowMessage(hwnd, msg, wParam, lParam);
     CheckModalLoops();
+    return alive;
 }
 
 void RunCall(const std::shared_ptr<SentCall>& call) {
@@ -181,7 +193,7 @@ void RunCall(const std::shared_ptr<SentCall>& call) {
 bool Receiver::event(QEvent* e) {
     if (e->type() == kPostedEvent) {
         auto* pe = static_cast<PostedEvent*>(e);
-        DeliverQueued(pe->hwnd, pe->msg, pe->wParam, pe->lParam);
+        pe->delivered = DeliverQueued(pe->hwnd, pe->msg, pe->wParam, pe->lParam);
         return true;
     }
     if (e->type() == kDrainEvent) {
@@ -371,18 +383,34 @@ BOOL IsWindow(HWND hwnd) {
     return detail::BusIsWindow(hwnd, nullptr) ? TRUE : FALSE;
 }
 
+namespace {
+
+bool PostLocal(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, void (*release)(WPARAM)) {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    auto it = g_windows.find(Key(hwnd));
+    if (it == g_windows.end())
+        return false;
+    // Posting under the lock keeps the receiver alive until the event is queued.
+    QCoreApplication::postEvent(it->second.receiver, new PostedEvent(hwnd, msg, wParam, lParam, release));
+    return true;
+}
+
+} // namespace
+
+BOOL PostMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, void (*release)(WPARAM)) {
+    // A pointer means nothing in another process: owned data goes to local windows only.
+    if (hwnd && PostLocal(hwnd, msg, wParam, lParam, release))
+        return TRUE;
+    if (release)
+        release(wParam);
+    return FALSE;
+}
+
 BOOL PostMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (!hwnd)
         return FALSE;
-    {
-        std::lock_guard<std::mutex> lock(g_mutex);
-        auto it = g_windows.find(Key(hwnd));
-        if (it != g_windows.end()) {
-            // Posting under the lock keeps the receiver alive until the event is queued.
-            QCoreApplication::postEvent(it->second.receiver, new PostedEvent(hwnd, msg, wParam, lParam));
-            return TRUE;
-        }
-    }
+    if (PostLocal(hwnd, msg, wParam, lParam, nullptr))
+        return TRUE;
     if (detail::HandlePid(hwnd) == static_cast<uint32_t>(::getpid()))
         return FALSE;
     // Pointers mean nothing in another process; copied data must be sent, never posted.
@@ -478,10 +506,13 @@ bool RunOnWindowThread(HWND hwnd, const std::function<void()>& fn) {
     return SendCall(call);
 }
 
-UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapseMs, void*) {
+UINT_PTR SetTimer(HWND hwnd, UINT_PTR idEvent, UINT elapseMs, void*) {
     WindowEntry e;
     if (!hwnd || !Lookup(hwnd, e))
         return 0;
+    // Id 0 asks for a fresh one, from a range window code does not pick by hand.
+    static std::atomic<UINT_PTR> nextFreshId{0x7FFF0000};
+    UINT_PTR id = idEvent ? idEvent : nextFreshId++;
     auto arm = [hwnd, id, elapseMs] {
         WindowEntry again;
         if (!Lookup(hwnd, again))
@@ -500,7 +531,7 @@ UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapseMs, void*) {
         arm();
     else
         QMetaObject::invokeMethod(e.receiver, arm, Qt::QueuedConnection);
-    return id ? id : 1;
+    return id;
 }
 
 BOOL KillTimer(HWND hwnd, UINT_PTR id) {
@@ -520,8 +551,10 @@ BOOL KillTimer(HWND hwnd, UINT_PTR id) {
     };
     if (e.queue.get() == CurrentQueue().get())
         return kill() ? TRUE : FALSE;
-    QMetaObject::invokeMethod(e.receiver, kill, Qt::QueuedConnection);
-    return TRUE;
+    // From another thread: wait for the window's thread to say whether the timer existed.
+    bool killed = false;
+    RunOnWindowThread(hwnd, [&] { killed = kill(); });
+    return killed ? TRUE : FALSE;
 }
 
 void EnumWindows(const std::function<bool(HWND)>& proc) {
@@ -715,9 +748,10 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
             w->resize(std::max(cx, 0), std::max(cy, 0));
         if (!(flags & SWP_NOMOVE))
             w->move(x, y);
-        if (!(flags & SWP_NOZORDER) && insertAfter == HWND_TOPMOST && w->isWindow()) {
+        if (!(flags & SWP_NOZORDER) && insertAfter == HWND_TOPMOST && w->isWindow())
             w->setWindowFlag(Qt::WindowStaysOnTopHint, true);
-        }
+        else if (!(flags & SWP_NOZORDER) && insertAfter == HWND_TOP)
+            w->raise();
         if (flags & SWP_SHOWWINDOW) {
             if (flags & SWP_NOACTIVATE)
                 w->setAttribute(Qt::WA_ShowWithoutActivating, true);
@@ -792,18 +826,56 @@ BOOL GetCursorPos(POINT* point) {
     return TRUE;
 }
 
+namespace {
+
+// A native child that another library draws into: Qt neither paints nor erases it, so what
+// the other library drew stays on screen through every repaint of the window around it.
+class NativeChildWidget : public QWidget {
+public:
+    explicit NativeChildWidget(QWidget* parent) : QWidget(parent) {
+        setAttribute(Qt::WA_NativeWindow, true);
+        setAttribute(Qt::WA_PaintOnScreen, true);
+        setAttribute(Qt::WA_NoSystemBackground, true);
+        setAttribute(Qt::WA_OpaquePaintEvent, true);
+        setAutoFillBackground(false);
+        setUpdatesEnabled(false);
+        // Widgets added to the parent later (the skin's tree is attached after its controls
+        // are made) may get native windows of their own stacked above this one.
+        parent->installEventFilter(this);
+    }
+    QPaintEngine* paintEngine() const override { return nullptr; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override {
+        if (watched == parentWidget() && (e->type() == QEvent::ChildAdded || e->type() == QEvent::Show))
+            QMetaObject::invokeMethod(this, [this] { raise(); }, Qt::QueuedConnection);
+        return QWidget::eventFilter(watched, e);
+    }
+};
+
+} // namespace
+
 HWND CreateChildWindow(HWND parent, int x, int y, int cx, int cy, bool visible) {
     QWidget* pw = static_cast<QWidget*>(WidgetFromHandle(parent));
     if (!pw)
         return nullptr;
-    auto* w = new QWidget(pw);
-    w->setAttribute(Qt::WA_NativeWindow, true);
-    w->setGeometry(x, y, cx, cy);
-    w->setVisible(visible);
-    return RegisterWindowHandle(w, nullptr, false, std::wstring());
+    auto* w = new NativeChildWidget(pw);
+    w->setGeometry(x, y, std::max(cx, 0), std::max(cy, 0));
+    HWND h = RegisterWindowHandle(w, nullptr, false, std::wstring());
+    // Destroyed with its parent, as a child window is: the handle goes with the widget.
+    QObject::connect(w, &QObject::destroyed, [h] { DestroyWindowHandle(h); });
+    if (visible) {
+        w->show();
+        w->raise();
+    }
+    return h;
 }
 
 uintptr_t GetNativeWindowId(HWND hwnd) {
+    // Only X11 gives a window id another library can draw into; offscreen ids are fake and
+    // Wayland has none.
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        return 0;
     return OnWindow<uintptr_t>(hwnd, 0, [](QWidget* w) { return static_cast<uintptr_t>(w->winId()); });
 }
 

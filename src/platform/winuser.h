@@ -179,6 +179,16 @@ BOOL IsWindow(HWND hwnd);
 // True for handles owned by this process.
 bool IsLocalWindow(HWND hwnd);
 BOOL PostMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+// Posts a message whose wParam is heap data the receiver takes over. When it can never be
+// delivered (no such local window, or the window is destroyed before its turn) `release` frees
+// it instead; it is never handed to another process.
+BOOL PostMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, void (*release)(WPARAM));
+// The same for a `new T`: deleted when undeliverable.
+template <class T>
+BOOL PostOwnedMessage(HWND hwnd, UINT msg, T* data, LPARAM lParam = 0) {
+    return PostMessage(hwnd, msg, reinterpret_cast<WPARAM>(data), lParam,
+                       [](WPARAM w) { delete reinterpret_cast<T*>(w); });
+}
 // Blocks until the window's thread handled the message (handling messages sent to the calling
 // thread meanwhile). Returns 0 at once for a destroyed window or one whose thread has ended.
 LRESULT SendMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
@@ -186,8 +196,10 @@ LRESULT SendMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 // window or its thread is gone.
 bool RunOnWindowThread(HWND hwnd, const std::function<void()>& fn);
 
-// Repeating timer delivering WM_TIMER (wParam = id) to the window. Returns the id, 0 on failure.
+// Repeating timer delivering WM_TIMER (wParam = id) to the window. Id 0 arms a fresh id. Returns
+// the id armed, 0 on failure.
 UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapseMs, void* unusedTimerProc = nullptr);
+// FALSE when the window has no such timer (from any thread).
 BOOL KillTimer(HWND hwnd, UINT_PTR id);
 
 // Every top-level window of this instance (creation order), then those of the other running
@@ -227,9 +239,12 @@ BOOL GetMonitorInfo(HMONITOR monitor, MONITORINFO* info);
 // LOGPIXELSY are answered.
 int GetDeviceCaps(HWND hwnd, int index);
 BOOL GetCursorPos(POINT* point);
-// A child window without content, for code that draws into a native window of its own.
+// A native child window without content, for code that draws into a window of its own (video).
+// The toolkit never paints it; it is stacked above the parent's controls and destroyed with the
+// parent. Coordinates are the parent's client coordinates.
 HWND CreateChildWindow(HWND parent, int x, int y, int cx, int cy, bool visible);
-// The native window-system id of a window (X11 window id); 0 when it has none.
+// The native window-system id of a window (X11 window id); 0 when it has none (offscreen,
+// Wayland).
 uintptr_t GetNativeWindowId(HWND hwnd);
 // Message numbers from 0xC000 up, the same number for the same name within this process.
 UINT RegisterWindowMessage(const std::wstring& name);

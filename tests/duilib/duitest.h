@@ -31,6 +31,8 @@ public:
         notes.push_back(msg.sType + L":" + (msg.pSender ? msg.pSender->GetName() : DuiLib::CDuiString()));
         lastWParam = msg.wParam;
         lastLParam = msg.lParam;
+        if (onNotify)
+            onNotify(msg);
         WindowImplBase::Notify(msg);
     }
     LRESULT HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override {
@@ -87,6 +89,7 @@ public:
     WPARAM lastWParam = 0;
     LPARAM lastLParam = 0;
     std::function<LRESULT(UINT, WPARAM, LPARAM, BOOL&)> onMessage;
+    std::function<void(DuiLib::TNotifyUI&)> onNotify;
 };
 
 inline bool WaitFor(const std::function<bool()>& cond, int ms = 5000) {
@@ -97,3 +100,5 @@ inline bool WaitFor(const std::function<bool()>& cond, int ms = 5000) {
     }
     return true;
 }
+
+inline void Pump(int ms) { WaitFor([] { return false; }, ms); }

@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "common/debug.h"
 #include "duilib/UIlib.h"
 #include "platform/textconv.h"
 
