@@ -22,6 +22,7 @@
 #include "notify/cframepopui.h"
 #include "notify/cframetipui.h"
 #include "platform/winuser.h"
+#include "support/qtwait.h"
 #include "support/testenv.h"
 
 namespace fs = std::filesystem;
@@ -68,12 +69,9 @@ protected:
         settings = STRUCT_Config{0, 1, 1, 1, 1, 1, 1, 1};
     }
     void TearDown() override {
-        if (frame) {
-            platform::DestroyWindow(frame->GetHWND());
-            Pump(50);
-            delete frame;
-        }
-        platform::RunModalLoop(nullptr); // forget a quit the test caused
+        DuiLib::CWindowWnd* wnd = frame;
+        DestroyTestWindow(wnd);
+        frame = nullptr;
     }
 
     void Open(const std::wstring& uid = L"") {
