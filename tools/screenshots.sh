@@ -62,7 +62,7 @@ xdotool mousemove $((X + WIDTH - 158)) $((Y + 22)) click 1; sleep 1.2
 SET_X=$(((1600 - 420) / 2)); SET_Y=$(((900 - 470) / 2))
 crop settings 420x470+$SET_X+$SET_Y
 curl -s "$URL/demo/version?has_new=1&version=2.2.0" >/dev/null
-xdotool mousemove $((SET_X + 206)) $((SET_Y + 441)) click 1; sleep 1.5
+xdotool mousemove $((SET_X + 305)) $((SET_Y + 441)) click 1; sleep 2
 crop newversion 420x470+$SET_X+$SET_Y
 
 # The repair prompt: a second workbench in a profile of its own, where nothing handles

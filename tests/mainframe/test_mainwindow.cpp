@@ -28,6 +28,7 @@
 #include "notify/cframepopui.h"
 #include "notify/cframetipui.h"
 #include "platform/winuser.h"
+#include "support/qtwait.h"
 #include "support/testenv.h"
 
 namespace fs = std::filesystem;

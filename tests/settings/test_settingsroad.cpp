@@ -65,12 +65,9 @@ protected:
         CConfigManage::GetInstance()->Init(AnsiToWide(cache));
     }
     void TearDown() override {
-        if (frame) {
-            platform::DestroyWindow(frame->GetHWND());
-            Pump(50);
-            delete frame;
-        }
-        platform::RunModalLoop(nullptr); // forget a quit the test caused
+        DuiLib::CWindowWnd* wnd = frame;
+        DestroyTestWindow(wnd);
+        frame = nullptr;
     }
     void Open() {
         STRUCT_Config settings{};

@@ -25,6 +25,18 @@ inline void Pump(int ms) {
     WaitFor([] { return false; }, ms);
 }
 
+// Ends a window a test created on the heap: destroyed, its last messages delivered, deleted,
+// and a quit it caused forgotten.
+inline void DestroyTestWindow(DuiLib::CWindowWnd*& wnd) {
+    if (wnd) {
+        platform::DestroyWindow(wnd->GetHWND());
+        Pump(50);
+        delete wnd;
+        wnd = nullptr;
+    }
+    platform::RunModalLoop(nullptr);
+}
+
 // Stands in for the main window: records every message at or above WM_USER. A posted string
 // in wParam of `ownedStringMsg` is taken over (copied, then deleted) as the real receiver does.
 class CRecorderWnd : public DuiLib::WindowImplBase {
