@@ -20,6 +20,7 @@ class CFrameTipUI;
 class CFramePopUI;
 class CFrameHoverUI;
 class CWaitRing;
+class CGuidanceUI;
 class CFrameSettingUI;
 
 // One "HandleMessage" page call, handed from the browser's thread to the window thread.
@@ -107,6 +108,7 @@ public:
     CFramePopUI* GetPopWnd() const { return m_pPopWnd; }
     CWaitRing* GetWaitRing() const { return m_pWaitRing; }
     CFrameSettingUI* GetSettingWnd() const { return m_pSettingWnd; }
+    CGuidanceUI* GetGuidanceWnd() const { return m_pGuidanceWnd; }
 
 private:
     // Window life cycle and controls.
@@ -114,6 +116,8 @@ private:
     bool CreateOwnedPopup(DuiLib::CWindowWnd* wnd);
     void CheckForNewVersion();
     bool CreateSettingWnd();
+    // The first-use guidance window (guidancehooks.cpp).
+    bool CreateGuidanceWnd();
     // Shows the settings window with the live record.
     void ShowSettingWnd();
     void ShowTrayMenu();
@@ -165,6 +169,7 @@ private:
     CFrameHoverUI* m_pHoverWnd = nullptr;
     CWaitRing* m_pWaitRing = nullptr;
     CFrameSettingUI* m_pSettingWnd = nullptr;
+    CGuidanceUI* m_pGuidanceWnd = nullptr;
     DuiLib::CMenuWnd* m_pTrayMenu = nullptr;
     DuiLib::CefRefPtr<CCefCookie> m_pCookieVisitor;
     std::string m_strUidA;

@@ -4,6 +4,7 @@
 
 #include "common/custommsg.h"
 #include "common/debug.h"
+#include "dialogs/cguidanceui.h"
 #include "dialogs/modalwnds.h"
 #include "dpilayout.h"
 #include "events/eventlogmanage.h"
@@ -43,6 +44,7 @@ CMainFrameUI::~CMainFrameUI() {
     delete m_pHoverWnd;
     delete m_pWaitRing;
     delete m_pSettingWnd;
+    delete m_pGuidanceWnd;
 }
 
 void CMainFrameUI::InitParams(const std::wstring& cacheDir, const STRUCT_Config& settings, const std::wstring& uid) {
@@ -104,6 +106,8 @@ void CMainFrameUI::InitWindow() {
         return;
     m_pHoverWnd->SetMainHwnd(m_hWnd);
     if (!CreateSettingWnd())
+        return;
+    if (!CreateGuidanceWnd())
         return;
 
     m_pWaitRing = new CWaitRing();
