@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Takes the README's screenshots of the real windows under Xvfb: the console in the main
-# window, a tip, an order pop-up and the hover list over the tray icon (trayer is the tray
-# host). Writes docs/screenshots/*.png.
+# Takes the README's screenshots of the real windows under Xvfb: the first-use guidance before,
+# during and after its video, the console in the main window, a tip, an order pop-up and the
+# hover list over the tray icon (trayer is the tray host). Writes docs/screenshots/*.png.
 #   tools/screenshots.sh [BUILD_DIR]
 set -euo pipefail
 BUILD=${1:-build}
@@ -32,6 +32,21 @@ printf '[Desktop Entry]\nType=Application\nName=shopdesk\nExec=%s %%u\nIcon=shop
 "$BIN/shopdesk" "tessaril://uid=demo-merchant/" >"$WORK/workbench.log" 2>&1 & pids+=($!)
 sleep 6
 shot() { import -window root "$OUT/$1.png"; echo "wrote $OUT/$1.png"; }
+
+# First start: the guidance window (the fresh HOME has never viewed it). Xvfb runs no window
+# manager to keep a topmost window above the main window, so it is raised by hand.
+GUIDE=$(xdotool search --onlyvisible --name '^QDX_IM_MAIN$' | head -n 1)
+xdotool windowraise "$GUIDE"; sleep 0.5
+eval "$(xdotool getwindowgeometry --shell "$GUIDE")"
+guide_shot() { import -window root -crop "$((WIDTH + 40))x$((HEIGHT + 40))+$((X - 20))+$((Y - 20))" +repage "$OUT/$1.png"; echo "wrote $OUT/$1.png"; }
+guide_shot guidance-start
+xdotool mousemove $((X + 330)) $((Y + 480)) click 1   # 观看视频
+sleep 5
+guide_shot guidance-video
+sleep 14
+guide_shot guidance-end
+xdotool mousemove $((X + 330)) $((Y + 480)) click 1   # 我知道了
+sleep 0.5
 
 # Sign in: the form is filled in; Return in the account field submits it.
 WIN=$(xdotool search --name '^QDX_IM$' | head -n 1)

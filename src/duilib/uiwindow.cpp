@@ -91,6 +91,7 @@ void DuiHostWidget::keyPressEvent(QKeyEvent* e) {
     case Qt::Key_Escape: vk = 0x1B; break;
     case Qt::Key_Return:
     case Qt::Key_Enter: vk = 0x0D; break;
+    case Qt::Key_Space: vk = 0x20; break;
     case Qt::Key_F4:
         if (e->modifiers() & Qt::AltModifier) {
             close();

@@ -21,6 +21,7 @@ class CFrameTipUI;
 class CFramePopUI;
 class CFrameHoverUI;
 class CWaitRing;
+class CGuidanceUI;
 class CFrameSettingUI;
 class CFrameMsgCenterUI;
 class CFrameSubscribeSetUI;
@@ -118,6 +119,7 @@ public:
     CFrameSubscribeSetUI* GetSubscribeSetWnd() const { return m_pSubscribeSetWnd; }
     CMsgGuidanceUI* GetMsgGuidanceWnd() const { return m_pMsgGuidanceWnd; }
     bool HasMsgPermission() const { return m_bHasPermission; }
+    CGuidanceUI* GetGuidanceWnd() const { return m_pGuidanceWnd; }
 
 private:
     // Window life cycle and controls.
@@ -125,6 +127,8 @@ private:
     bool CreateOwnedPopup(DuiLib::CWindowWnd* wnd);
     void CheckForNewVersion();
     bool CreateSettingWnd();
+    // The first-use guidance window (guidancehooks.cpp).
+    bool CreateGuidanceWnd();
     // Shows the settings window with the live record.
     void ShowSettingWnd();
     void ShowTrayMenu();
@@ -190,6 +194,7 @@ private:
     CFrameMsgCenterUI* m_pMsgCenterWnd = nullptr;
     CFrameSubscribeSetUI* m_pSubscribeSetWnd = nullptr;
     CMsgGuidanceUI* m_pMsgGuidanceWnd = nullptr;
+    CGuidanceUI* m_pGuidanceWnd = nullptr;
     DuiLib::CMenuWnd* m_pTrayMenu = nullptr;
     DuiLib::CefRefPtr<CCefCookie> m_pCookieVisitor;
     std::string m_strUidA;

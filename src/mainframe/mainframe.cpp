@@ -4,6 +4,7 @@
 
 #include "common/custommsg.h"
 #include "common/debug.h"
+#include "dialogs/cguidanceui.h"
 #include "dialogs/modalwnds.h"
 #include "dpilayout.h"
 #include "events/eventlogmanage.h"
@@ -45,6 +46,7 @@ CMainFrameUI::~CMainFrameUI() {
     delete m_pHoverWnd;
     delete m_pWaitRing;
     delete m_pSettingWnd;
+    delete m_pGuidanceWnd;
     DeleteMsgCenterWindows();
 }
 
@@ -115,6 +117,8 @@ void CMainFrameUI::InitWindow() {
     if (!CreateSettingWnd())
         return;
     if (!CreateMsgCenterWindows())
+        return;
+    if (!CreateGuidanceWnd())
         return;
 
     m_pWaitRing = new CWaitRing();

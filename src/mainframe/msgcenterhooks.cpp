@@ -29,9 +29,6 @@ bool CMainFrameUI::CreateMsgCenterWindows() {
         m_pMsgGuidanceWnd->SetMainHwnd(m_hWnd);
         m_pMsgGuidanceWnd->ShowWindow(false, false);
     }
-    // No first-use guidance window is shown at start in this build, so it counts as closed
-    // and the message guidance can appear.
-    m_bGuidanceClosed = true;
     return true;
 }
 

@@ -195,3 +195,8 @@ void ExpectPauseAndResume(CX11& x, uintptr_t window, const std::vector<SPicture>
     toggle();
     EXPECT_TRUE(WaitFor([&] { return !(x.Capture(window) == paused); }, 1000)) << "resumed";
 }
+
+bool WaitForChange(CX11& x, uintptr_t window, int ms) {
+    SPicture before = x.Capture(window);
+    return WaitFor([&] { return !(x.Capture(window) == before); }, ms);
+}

@@ -48,6 +48,8 @@ private:
 
 // Waits (running the Qt event loop) until the window shows something other than black.
 bool WaitForPicture(CX11& x, uintptr_t window, int ms);
+// Waits until the window's pixels differ from what it shows now.
+bool WaitForChange(CX11& x, uintptr_t window, int ms);
 // Expects the first `toggle` to freeze the window's picture (ticks already queued may still land
 // first) well before the last of `pictures`, and the second to set it moving again.
 void ExpectPauseAndResume(CX11& x, uintptr_t window, const std::vector<SPicture>& pictures,

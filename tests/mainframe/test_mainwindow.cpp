@@ -27,6 +27,7 @@
 #include "notify/cframehoverui.h"
 #include "notify/cframepopui.h"
 #include "notify/cframetipui.h"
+#include "platform/profile.h"
 #include "platform/winuser.h"
 #include "support/qtwait.h"
 #include "support/testenv.h"
@@ -73,6 +74,8 @@ protected:
         fs::create_directories(cache);
         CConfigManage::GetInstance()->Init(AnsiToWide(cache));
         settings = STRUCT_Config{0, 1, 1, 1, 1, 1, 1, 1};
+        // The first-use guidance has been seen: no guidance window among the dialogs here.
+        platform::WritePrivateProfileString(L"Guidance", L"IsGuidance", L"1", cache + "Config.ini");
     }
     void TearDown() override {
         if (frame) {
