@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "app/protocolcheck.h"
 #include "common/sysutils.h"
@@ -41,6 +42,9 @@ TEST(DesktopLinks, FreshProfileIsRepairedOnceAndLinksReachTheRunningWorkbench) {
     ASSERT_TRUE(peer.Start(home.path() + "/demo"));
     PointLaunchesAt(peer, home.path(), true);
     const std::string script = home.dataHome() + "/QDX/Cache/shopdesk.reg";
+    // The first-use guidance was seen, so the only window besides the main one is the prompt.
+    fs::create_directories(home.dataHome() + "/QDX/Cache");
+    std::ofstream(home.dataHome() + "/QDX/Cache/Config.ini") << "[Guidance]\nIsGuidance=1\n";
 
     // Started without a uid, as from the menu: a launch with one may hand it to any workbench
     // already running on the machine.

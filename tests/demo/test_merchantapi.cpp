@@ -26,7 +26,7 @@ protected:
         headers = {{"Cookie", peer.SignIn("strict-merchant")}};
     }
     Json::Value Get(const std::string& target, int* status = nullptr) {
-        httplib::Client cli("127.0.0.1", peer.Port());
+        httplib::Client cli = peer.WorkbenchClient();
         auto res = cli.Get(target, headers);
         if (status)
             *status = res ? res->status : 0;
@@ -34,7 +34,7 @@ protected:
     }
     Json::Value Post(const std::string& path, const std::string& body, int* status = nullptr,
                      const char* type = "application/x-www-form-urlencoded") {
-        httplib::Client cli("127.0.0.1", peer.Port());
+        httplib::Client cli = peer.WorkbenchClient();
         auto res = cli.Post(path, headers, body, type);
         if (status)
             *status = res ? res->status : 0;

@@ -12,7 +12,6 @@
 
 #include <QApplication>
 #include <QLineEdit>
-#include <QMenu>
 #include <QTest>
 #include <QTimer>
 
@@ -47,25 +46,22 @@ inline void Click(DuiLib::CControlUI* c) {
 // Opens the drop-down with a click and clicks its entry `index` once the drop-down is up.
 inline void Pick(DuiLib::CControlUI* combo, int index) {
     ASSERT_NE(combo, nullptr);
-    auto* poll = new QTimer();
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    QObject::connect(poll, &QTimer::timeout, [poll, index, deadline] {
-        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        if (!menu || !menu->isVisible()) {
-            if (std::chrono::steady_clock::now() > deadline)
-                poll->deleteLater();
-            return;
-        }
-        poll->stop();
-        poll->deleteLater();
-        QList<QAction*> actions = menu->actions();
-        if (index < 0 || index >= actions.size())
-            menu->close();
-        else
-            QTest::mouseClick(menu, Qt::LeftButton, Qt::NoModifier, menu->actionGeometry(actions[index]).center());
-    });
-    poll->start(20);
+    auto* box = static_cast<DuiLib::CComboUI*>(combo->GetInterface(L"Combo"));
+    ASSERT_NE(box, nullptr);
     Click(combo);
+    QWidget* drop = box->GetDropDown();
+    ASSERT_NE(drop, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(drop));
+    // Rows lie one under the other from the top border, each as tall as its item (24 by default).
+    int y = 1;
+    for (int k = 0; k < index; ++k) {
+        DuiLib::CControlUI* item = box->GetItemAt(k);
+        y += item && item->GetFixedHeight() > 0 ? item->GetFixedHeight() : 24;
+    }
+    DuiLib::CControlUI* row = box->GetItemAt(index);
+    int height = row && row->GetFixedHeight() > 0 ? row->GetFixedHeight() : 24;
+    QTest::mouseClick(drop, Qt::LeftButton, Qt::NoModifier, QPoint(drop->width() / 2, y + height / 2));
+    Pump(50);
 }
 
 // Replaces the page edit's text by typing, then presses Return.

@@ -4,6 +4,7 @@
 #include <chrono>
 
 #include "common/custommsg.h"
+#include "dialogs/cguidanceui.h"
 #include "dialogs/guidancepopups.h"
 #include "msgcenter/cframemsgcenterui.h"
 #include "msgcenter/cframesubscribesetui.h"
@@ -240,6 +241,12 @@ TEST_F(MsgCenterTest, GuidancePopUpsPointAtTheirButtonsAndLeadOn) {
     SignInAs("mc-guidance");
     ASSERT_TRUE(WaitFor([&] { return Shown(Main(L"msgcenterbtn")); }, 10000));
     CMsgGuidanceUI* guide = frame->GetMsgGuidanceWnd();
+    // The pointer at the message center waits for the first-use guidance to be closed.
+    CGuidanceUI* firstUse = frame->GetGuidanceWnd();
+    ASSERT_TRUE(firstUse && platform::IsWindowVisible(firstUse->GetHWND()));
+    Pump(500);
+    EXPECT_FALSE(platform::IsWindowVisible(guide->GetHWND()));
+    Click(Find(firstUse, L"hidebtn"));
     ASSERT_TRUE(WaitFor([&] { return platform::IsWindowVisible(guide->GetHWND()) != 0; }));
     // Centred under the button's container, 5 pixels below it.
     RECT anchor = Main(L"msgcenterbtn")->GetParent()->GetPos(), w{}, g{};

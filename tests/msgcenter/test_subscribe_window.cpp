@@ -49,7 +49,7 @@ protected:
                                  : std::vector<std::string>();
     }
     std::string NoticeOnServer(const std::string& type, const std::string& shop, const std::string& msgType) {
-        httplib::Client cli("127.0.0.1", s_peer->Port());
+        httplib::Client cli = s_peer->WorkbenchClient();
         // The server's own view, asked as this merchant.
         auto res = cli.Get("/tessaril/api/subscribe/get_sub_permission?type=" + type + "&ota_id=" + shop,
                            {{"Cookie", s_peer->SignIn(m_uid)}});

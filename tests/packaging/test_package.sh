@@ -50,6 +50,8 @@ lintian --tag-display-limit 0 "$DEB" 2>&1 | tee "$WORK/lintian.txt" || true
 echo "== unpacked workbench"
 export HOME=$WORK/home XDG_RUNTIME_DIR=$WORK/run
 export XDG_DATA_HOME=$HOME/.local/share XDG_CONFIG_HOME=$HOME/.config XDG_CACHE_HOME=$HOME/.cache
+# The first-use guidance was seen, so only the main window is expected on the screen.
+mkdir -p "$XDG_DATA_HOME/QDX/Cache" && printf '[Guidance]\nIsGuidance=1\n' >"$XDG_DATA_HOME/QDX/Cache/Config.ini"
 mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 # As if installed: the package's command on PATH and its desktop files among the system's.
 export PATH=$ROOT/usr/bin:$PATH XDG_DATA_DIRS=$ROOT/usr/share
