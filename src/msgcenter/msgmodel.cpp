@@ -6,6 +6,7 @@
 
 #include <json/json.h>
 
+#include "common/jsonparse.h"
 #include "common/sysutils.h"
 #include "net/jsonwrite.h"
 
