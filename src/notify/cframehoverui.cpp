@@ -1,5 +1,6 @@
 #include "cframehoverui.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "cheadui.h"
@@ -233,38 +234,100 @@ void CFrameHoverUI::RefreshList() {
     AdjustPosition();
 }
 
+std::wstring* CFrameHoverUI::RowId(CControlUI* row) { return reinterpret_cast<std::wstring*>(row->GetTag()); }
+
+// Building a row costs far more than the tip itself, so rows stay while their conversation is
+// shown; a row whose conversation left the visible four is handed to the one that entered.
 void CFrameHoverUI::RebuildList() {
     std::lock_guard<std::recursive_mutex> lock(m_csMsg);
-    FreeRowTags();
-    if (m_pList)
-        m_pList->RemoveAll();
     SIZE size = HoverClientSize(m_vecMsg.size());
     m_rcSize = RECT{0, 0, size.cx, size.cy};
-    if (m_vecMsg.empty() || !m_pList)
+    if (!m_pList)
         return;
-    for (size_t i = 0; i < m_vecMsg.size() && i < kMaxRows; ++i) {
+    // A kept selection would swallow the next click on the same row.
+    m_pList->SelectItem(-1, false, false);
+    size_t shown = std::min(m_vecMsg.size(), static_cast<size_t>(kMaxRows));
+    std::map<std::wstring, CControlUI*> kept;
+    std::vector<CControlUI*> spare;
+    for (int i = 0; i < m_pList->GetCount(); ++i) {
+        CControlUI* row = m_pList->GetItemAt(i);
+        const std::wstring* id = RowId(row);
+        bool stays = id && std::any_of(m_vecMsg.begin(), m_vecMsg.begin() + static_cast<std::ptrdiff_t>(shown),
+                                       [&](const CMsgInfo* r) { return r->m_strId == *id; });
+        if (stays)
+            kept[*RowId(row)] = row;
+        else
+            spare.push_back(row);
+    }
+    int placed = 0;
+    for (size_t i = 0; i < shown; ++i) {
         const CMsgInfo* r = m_vecMsg[i];
-        CDialogBuilder builder;
-        CControlUI* row = builder.Create(L"listitem_hovermsg.xml", nullptr, this, &m_PaintManager);
+        CControlUI* row = nullptr;
+        auto it = kept.find(r->m_strId);
+        if (it != kept.end()) {
+            row = it->second;
+        } else if (!spare.empty()) {
+            row = spare.back();
+            spare.pop_back();
+            delete RowId(row);
+            row->SetTag(reinterpret_cast<UINT_PTR>(new std::wstring(r->m_strId)));
+        } else {
+            row = CreateRow(r->m_strId);
+        }
         if (!row)
             continue;
-        row->SetFixedWidth(254);
-        row->SetFixedHeight(60);
-        row->SetTag(reinterpret_cast<UINT_PTR>(new std::wstring(r->m_strId)));
-        m_pList->Add(row);
-        CControlUI* item = m_PaintManager.FindSubControlByName(row, L"msg_item");
-        if (!item)
-            continue;
-        if (CControlUI* head = m_PaintManager.FindSubControlByName(item, L"head_image"))
-            if (auto* avatar = static_cast<CHeadUI*>(head->GetInterface(L"HeadIcon")))
-                avatar->SetHeadImage(r->m_strAvatar.c_str());
-        if (CControlUI* name = m_PaintManager.FindSubControlByName(item, L"user_name"))
-            name->SetText(r->m_strName.c_str());
-        if (CControlUI* num = m_PaintManager.FindSubControlByName(item, L"msg_num"))
-            num->SetText(std::to_wstring(r->m_nCount > 99 ? 99 : r->m_nCount).c_str());
-        if (CControlUI* text = m_PaintManager.FindSubControlByName(item, L"msg_text"))
-            text->SetText(r->m_strText.c_str());
+        PlaceRow(row, placed++);
+        FillRow(row, *r);
     }
+    for (CControlUI* row : spare) {
+        delete RowId(row);
+        row->SetTag(0);
+        m_pList->Remove(row);
+    }
+}
+
+CControlUI* CFrameHoverUI::CreateRow(const std::wstring& id) {
+    CDialogBuilder builder;
+    CControlUI* row = builder.Create(L"listitem_hovermsg.xml", nullptr, this, &m_PaintManager);
+    if (!row)
+        return nullptr;
+    row->SetFixedWidth(254);
+    row->SetFixedHeight(60);
+    row->SetTag(reinterpret_cast<UINT_PTR>(new std::wstring(id)));
+    return row;
+}
+
+// Moves `row` to `index` (or adds it there) without rebuilding its widgets.
+void CFrameHoverUI::PlaceRow(CControlUI* row, int index) {
+    int now = m_pList->GetItemIndex(row);
+    if (now == index)
+        return;
+    if (now >= 0) {
+        m_pList->SetAutoDestroy(false);
+        m_pList->Remove(row);
+        m_pList->SetAutoDestroy(true);
+    }
+    m_pList->AddAt(row, index);
+}
+
+namespace {
+void SetTextIfChanged(CControlUI* c, const std::wstring& text) {
+    if (c && text != c->GetText().GetData())
+        c->SetText(text.c_str());
+}
+} // namespace
+
+void CFrameHoverUI::FillRow(CControlUI* row, const CMsgInfo& r) {
+    CControlUI* item = m_PaintManager.FindSubControlByName(row, L"msg_item");
+    if (!item)
+        return;
+    if (CControlUI* head = m_PaintManager.FindSubControlByName(item, L"head_image"))
+        if (auto* avatar = static_cast<CHeadUI*>(head->GetInterface(L"HeadIcon")))
+            avatar->SetHeadImage(r.m_strAvatar.c_str());
+    SetTextIfChanged(m_PaintManager.FindSubControlByName(item, L"user_name"), r.m_strName);
+    SetTextIfChanged(m_PaintManager.FindSubControlByName(item, L"msg_num"),
+                     std::to_wstring(r.m_nCount > 99 ? 99 : r.m_nCount));
+    SetTextIfChanged(m_PaintManager.FindSubControlByName(item, L"msg_text"), r.m_strText);
 }
 
 RECT CFrameHoverUI::TrayIconRect() const {

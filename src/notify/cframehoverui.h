@@ -85,6 +85,10 @@ private:
     bool MoveToFront(CMsgInfo* record);
     void RefreshList();
     void RebuildList();
+    static std::wstring* RowId(DuiLib::CControlUI* row);
+    DuiLib::CControlUI* CreateRow(const std::wstring& id);
+    void PlaceRow(DuiLib::CControlUI* row, int index);
+    void FillRow(DuiLib::CControlUI* row, const CMsgInfo& r);
     void AdjustPosition();
     void OnHoverTimer(UINT_PTR id);
     void OnRowChosen();

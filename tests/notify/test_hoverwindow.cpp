@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QCursor>
+#include <QPointer>
+#include <QTest>
 
 #include <QThread>
 #include <QWidget>
@@ -59,6 +61,18 @@ protected:
         mi.cbSize = sizeof(mi);
         platform::GetMonitorInfo(platform::MonitorFromWindow(hover->GetHWND(), MONITOR_DEFAULTTONEAREST), &mi);
         return mi.rcWork;
+    }
+    // A user's click on row `i`.
+    void ClickRow(int i) {
+        CControlUI* row = list->GetItemAt(i);
+        ASSERT_NE(row, nullptr);
+        QTest::mouseClick(row->GetWidget(), Qt::LeftButton, Qt::NoModifier, row->GetWidget()->rect().center());
+    }
+    std::vector<CControlUI*> Rows() const {
+        std::vector<CControlUI*> rows;
+        for (int i = 0; i < list->GetCount(); ++i)
+            rows.push_back(list->GetItemAt(i));
+        return rows;
     }
     void Add(int n) {
         for (int i = 1; i <= n; ++i)
@@ -284,4 +298,69 @@ TEST_F(HoverTest, FedFromAnotherThreadTheWindowWorkRunsOnTheWindowsThread) {
     ASSERT_TRUE(WaitFor([&] { return main->Count(WM_HOVER_EMPTY) > 0; }));
     EXPECT_EQ(list->GetCount(), 0);
     EXPECT_FALSE(Visible());
+}
+
+TEST_F(HoverTest, UpdatesKeepTheShownRowsAndAGoneConversationsRowGoesWithItsClick) {
+    Add(3); // c3, c2, c1
+    hover->ShowHover();
+    std::vector<CControlUI*> before = Rows();
+    ASSERT_EQ(before.size(), 3u);
+
+    // The top conversation changes in place.
+    hover->SetUnreadMessage(L"c3", L"Cleo", 7, L"", L"new text");
+    EXPECT_EQ(Rows(), before);
+    EXPECT_EQ(RowText(0, L"msg_num"), L"7");
+    EXPECT_EQ(RowText(0, L"msg_text"), L"new text");
+    EXPECT_EQ(RowText(0, L"user_name"), L"Cleo");
+
+    // The bottom one moves up with its own row; the others keep theirs, shifted down.
+    hover->AddMessage(L"c1", L"customer 1", L"", L"moved up");
+    EXPECT_EQ(Rows(), (std::vector<CControlUI*>{before[2], before[0], before[1]}));
+    EXPECT_EQ(RowId(0), L"c1");
+    EXPECT_EQ(RowText(0, L"msg_num"), L"2");
+    EXPECT_EQ(RowText(0, L"msg_text"), L"moved up");
+    EXPECT_EQ(RowText(1, L"msg_num"), L"7");
+
+    QPointer<QWidget> goneWidget = before[0]->GetWidget();
+    hover->RemoveMessage(L"c3");
+    ASSERT_EQ(list->GetCount(), 2);
+    EXPECT_EQ(Rows(), (std::vector<CControlUI*>{before[2], before[1]}));
+    // Its widget leaves the window (deleted later by Qt).
+    EXPECT_TRUE(goneWidget.isNull() || (!goneWidget->isVisible() && !goneWidget->parentWidget()));
+    EXPECT_EQ(Client().bottom, 196);
+    // Where c3's row was, the click now opens c2.
+    ClickRow(1);
+    ASSERT_TRUE(WaitFor([&] { return main->Count(WM_OPEN_CONVERSATION) == 1; }));
+    EXPECT_EQ(main->received.back().text, L"c2");
+}
+
+TEST_F(HoverTest, AConversationEnteringTheFourTakesTheRowOfTheOneThatLeft) {
+    Add(4); // c4 .. c1
+    hover->ShowHover();
+    std::vector<CControlUI*> before = Rows();
+    hover->AddMessage(L"c5", L"Eve", L"", L"newest");
+    ASSERT_EQ(list->GetCount(), 4);
+    EXPECT_EQ(Rows(), (std::vector<CControlUI*>{before[3], before[0], before[1], before[2]}));
+    EXPECT_EQ(RowText(0, L"user_name"), L"Eve");
+    EXPECT_EQ(RowText(0, L"msg_num"), L"1");
+    EXPECT_EQ(RowId(3), L"c2");
+    ClickRow(0);
+    ASSERT_TRUE(WaitFor([&] { return main->Count(WM_OPEN_CONVERSATION) == 1; }));
+    EXPECT_EQ(main->received.back().text, L"c5");
+    // c1 comes back into view when one of the four goes.
+    hover->RemoveMessage(L"c5");
+    EXPECT_EQ(RowId(3), L"c1");
+    EXPECT_EQ(RowText(3, L"user_name"), L"customer 1");
+}
+
+TEST_F(HoverTest, TheSameRowCanBeChosenAgainWhenTheListOpensAgain) {
+    Add(2);
+    hover->ShowHover();
+    ClickRow(1);
+    ASSERT_TRUE(WaitFor([&] { return main->Count(WM_OPEN_CONVERSATION) == 1; }));
+    EXPECT_FALSE(Visible());
+    hover->ShowHover();
+    ClickRow(1);
+    ASSERT_TRUE(WaitFor([&] { return main->Count(WM_OPEN_CONVERSATION) == 2; }));
+    EXPECT_EQ(main->received.back().text, L"c1");
 }
