@@ -8,7 +8,7 @@
 
 #include "duilib/uiwindow.h"
 #include "msgcenter/msgmodel.h"
-#include "msgcenter/pageview.h"
+#include "settings/pageview.h"
 #include "msgcenter/requestworkers.h"
 
 class CSubGuidanceUI;

@@ -10,7 +10,7 @@
 
 #include "duilib/uiwindow.h"
 #include "msgcenter/msgmodel.h"
-#include "msgcenter/pageview.h"
+#include "settings/pageview.h"
 #include "msgcenter/requestworkers.h"
 
 struct STRUCT_Per {
