@@ -67,10 +67,10 @@ CX=$X CY=$Y
 click_at $((CX + 760)) $((CY + 538))
 click_at $((CX + 760)) $((CY + 538))
 shot msgcenter-page 800 560 "$CX" "$CY"
-click_at $((CX + 100)) $((CY + 56 + 44 * 2 + 22))            # the empty product category
+click_at $((CX + 100)) $((CY + 112 + 78 * 2))                 # the empty product category
 shot msgcenter-empty 800 560 "$CX" "$CY"
 curl -s "$URL/demo/fault?mode=500&path=/tessaril/api/message/get_list&count=1" >/dev/null
-click_at $((CX + 100)) $((CY + 56 + 44 * 1 + 22))            # a failed answer
+click_at $((CX + 100)) $((CY + 112 + 78 * 1))                 # a failed answer
 shot msgcenter-failed 800 560 "$CX" "$CY"
 
 # The subscription settings from the message center's button: two shops, then batch mode.
