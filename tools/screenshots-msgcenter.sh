@@ -5,6 +5,7 @@
 # normal and batch mode. Writes docs/screenshots/msgcenter-*.png and subscribe-*.png.
 #   tools/screenshots-msgcenter.sh [BUILD_DIR]
 set -euo pipefail
+[ -n "${SHOTS_TRACE:-}" ] && set -x
 BUILD=${1:-build}
 BIN=$(cd "$BUILD/bin" && pwd)
 OUT=$(cd "$(dirname "$0")/.." && pwd)/docs/screenshots
@@ -19,6 +20,7 @@ export DISPLAY=:88 QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu
 pids=()
 cleanup() { kill "${pids[@]}" 2>/dev/null || true; }
 trap cleanup EXIT
+[ -n "${SHOTS_KEEP:-}" ] && trap "cp $WORK/workbench.log /tmp/shots-workbench.log; cleanup" EXIT
 Xvfb $DISPLAY -screen 0 1600x900x24 >/dev/null 2>&1 & pids+=($!)
 sleep 1
 "$BIN/shopdesk-demo-server" --port 0 --data "$WORK/data" >"$WORK/server.log" 2>&1 & pids+=($!)
@@ -26,13 +28,19 @@ sleep 0.5
 URL=$(sed -n 's/.*listening on \(http:[^ ]*\).*/\1/p' "$WORK/server.log" | head -n 1)
 curl -s "$URL/demo/merchant?uid=demo-merchant&shops=2" >/dev/null
 export SHOPDESK_CONSOLE_HOST=$URL SHOPDESK_MERCHANT_HOST=$URL SHOPDESK_MOBILE_HOST=$URL
-"$BIN/shopdesk" "tessaril://uid=demo-merchant/" >"$WORK/workbench.log" 2>&1 & pids+=($!)
-sleep 6
+${SHOTS_WRAP:-} "$BIN/shopdesk" "tessaril://uid=demo-merchant/" >"$WORK/workbench.log" 2>&1 & pids+=($!)
+for _ in $(seq 60); do
+  xdotool search --name '^QDX_IM$' >/dev/null 2>&1 && break
+  sleep 0.5
+done
+sleep 4
 
 # A window of the given client size among the visible ones (the pop-ups share one title).
 window_of_size() {
-  for w in $(xdotool search --onlyvisible --name "$1"); do
+  for w in $(xdotool search --name "$1" 2>/dev/null); do
+    xwininfo -id "$w" 2>/dev/null | grep -q 'Map State: IsViewable' || continue
     eval "$(xdotool getwindowgeometry --shell "$w")"
+    [ -n "${SHOTS_TRACE:-}" ] && echo "candidate $w ${WIDTH}x${HEIGHT}" >&2
     if [ "$WIDTH" = "$2" ] && [ "$HEIGHT" = "$3" ]; then echo "$w"; return; fi
   done
 }
@@ -52,16 +60,17 @@ shot msgcenter-guidance 760 220 $((MX + MW - 760)) "$MY"
 
 # The message center from the main window's button, then page 3 of the order category.
 click_at $((MX + MW - 254)) $((MY + 22)) 2
+[ -n "${SHOTS_TRACE:-}" ] && for w in $(xdotool search --name . 2>/dev/null); do echo "win $w $(xdotool getwindowname $w) $(xwininfo -id $w | grep -E "Map State|Width|Height" | tr -s " " | tr "\n" " ")" >&2; done
 CENTER=$(window_of_size QDX_IM_MAIN 800 560)
 eval "$(xdotool getwindowgeometry --shell "$CENTER")"
 CX=$X CY=$Y
 click_at $((CX + 760)) $((CY + 538))
 click_at $((CX + 760)) $((CY + 538))
 shot msgcenter-page 800 560 "$CX" "$CY"
-click_at $((CX + 100)) $((CY + 56 + 44 * 2 + 22))            # the empty product category
+click_at $((CX + 100)) $((CY + 112 + 78 * 2))                 # the empty product category
 shot msgcenter-empty 800 560 "$CX" "$CY"
 curl -s "$URL/demo/fault?mode=500&path=/tessaril/api/message/get_list&count=1" >/dev/null
-click_at $((CX + 100)) $((CY + 56 + 44 * 1 + 22))            # a failed answer
+click_at $((CX + 100)) $((CY + 112 + 78 * 1))                 # a failed answer
 shot msgcenter-failed 800 560 "$CX" "$CY"
 
 # The subscription settings from the message center's button: two shops, then batch mode.

@@ -19,6 +19,13 @@ void GuidanceClick(CWindowWnd& wnd, HWND opener, UINT viewMsg, TNotifyUI& msg) {
 
 } // namespace
 
+void MoveGuidanceBelow(HWND popup, int centreX, int top) {
+    RECT g{};
+    platform::GetWindowRect(popup, &g);
+    platform::SetWindowPos(popup, nullptr, centreX - (g.right - g.left) / 2, top + 5, 0, 0,
+                           SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 void CMsgGuidanceUI::OnClick(TNotifyUI& msg) {
     GuidanceClick(*this, m_hMainWnd, WM_SHOW_MSG_CENTER, msg);
     CSmallWindowUI::OnClick(msg);

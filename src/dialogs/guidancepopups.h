@@ -4,6 +4,10 @@
 // asks the window that opened it to open what the pop-up points at.
 #include "notify/smallwindow.h"
 
+// Moves a guidance pop-up, keeping its size, z-order and the active window, so that its top
+// edge is 5 pixels below `top` and it is centred on `centreX` (screen coordinates).
+void MoveGuidanceBelow(HWND popup, int centreX, int top);
+
 // Points at "msgcenterbtn"; "btn_view" posts WM_SHOW_MSG_CENTER to the main window.
 class CMsgGuidanceUI : public CSmallWindowUI {
 public:

@@ -85,12 +85,7 @@ void CMainFrameUI::ShowMsgGuidance() {
     RECT r = m_pBtnMsgCenter->GetParent()->GetPos();
     RECT w{};
     platform::GetWindowRect(m_hWnd, &w);
-    int centre = (2 * w.left + r.left + r.right) / 2;
-    int top = w.top + r.bottom;
-    RECT g{};
-    platform::GetWindowRect(m_pMsgGuidanceWnd->GetHWND(), &g);
-    platform::SetWindowPos(m_pMsgGuidanceWnd->GetHWND(), nullptr, centre - (g.right - g.left) / 2, top + 5, 0, 0,
-                           SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    MoveGuidanceBelow(m_pMsgGuidanceWnd->GetHWND(), (2 * w.left + r.left + r.right) / 2, w.top + r.bottom);
     m_pMsgGuidanceWnd->ShowWindow(true, true);
 }
 

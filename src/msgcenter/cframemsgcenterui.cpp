@@ -503,9 +503,6 @@ void CFrameMsgCenterUI::ShowSubscribeGuidance() {
         x = (anchor.left + anchor.right + 2 * w.left) / 2;
         y = w.top + anchor.bottom;
     }
-    RECT g{};
-    platform::GetWindowRect(m_pGuidanceWnd->GetHWND(), &g);
-    platform::SetWindowPos(m_pGuidanceWnd->GetHWND(), nullptr, x - (g.right - g.left) / 2, y + 5, 0, 0,
-                           SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    MoveGuidanceBelow(m_pGuidanceWnd->GetHWND(), x, y);
     m_pGuidanceWnd->ShowWindow(true, false);
 }
