@@ -15,7 +15,7 @@ build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
 test: build
-	cd $(BUILD) && ctest --output-on-failure --timeout 300 -j $(JOBS)
+	cd $(BUILD) && ctest --output-on-failure --timeout 300 -j $(JOBS) --repeat until-pass:3
 
 run: build
 	./tools/run-demo.sh $(BUILD)
