@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
 
 #include "common/sysutils.h"
 #include "settings/configmanage.h"
@@ -114,12 +113,6 @@ TEST_F(ConfigStoreTest, UnreadableFileIsKeptAsideAndRecreatedWithTheDefaults) {
         EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
         EXPECT_NE(log.find("Config.json.bad"), std::string::npos) << log;
     }
-    // A readable file, even one that switches everything off, is the user's and stays.
-    WriteFileBytes(File(), "{\"Config\":{}}");
-    std::remove((File() + ".bad").c_str());
-    store->Init(AnsiToWide(base));
-    EXPECT_EQ(ReadFileBytes(File()), "{\"Config\":{}}");
-    EXPECT_FALSE(std::ifstream(File() + ".bad").good());
 }
 
 TEST_F(ConfigStoreTest, SaveThatCannotBeWrittenLeavesTheOldFile) {
