@@ -25,11 +25,16 @@
   const avatarUrl = (n) => location.origin + '/avatar/' + n + '.png';
   const pick = (list) => list[Math.floor(Math.random() * list.length)];
 
+  // A panel keeps the newest lines only: a console left streaming for a day would otherwise
+  // hold every call it ever made.
+  const logLines = 500;
   function log(panel, cls, text) {
     const div = document.createElement('div');
     div.className = cls;
     div.textContent = new Date().toLocaleTimeString() + '  ' + text;
-    $(panel).prepend(div);
+    const list = $(panel);
+    list.prepend(div);
+    while (list.childElementCount > logLines) list.lastElementChild.remove();
   }
 
   function callNative(name, ...args) {

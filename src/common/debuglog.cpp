@@ -82,6 +82,19 @@ bool IsFileFree(const std::wstring& path) {
     return free;
 }
 
+// A count, size or age limit of zero or less would delete every log at start or switch files
+// on every line; such a value, like one that is not a number, gives the key's default and is
+// noted in `rejected`.
+int ReadLimit(const std::string& cfg, const wchar_t* key, int def, std::vector<std::wstring>& rejected) {
+    int value = platform::GetPrivateProfileInt(kSection, key, 0, cfg);
+    if (value > 0)
+        return value;
+    const wchar_t kAbsent[] = L"\x1f";
+    if (platform::GetPrivateProfileString(kSection, key, kAbsent, cfg) != kAbsent)
+        rejected.push_back(key);
+    return def;
+}
+
 FILE* OpenForAppend(const std::wstring& path) {
     FILE* f = fopen(Narrow(path).c_str(), "a+e");
     if (f && flock(fileno(f), LOCK_EX | LOCK_NB) != 0) {
@@ -113,9 +126,10 @@ int CDebugLog::Init(const std::wstring& programPath) {
     g_bSaveLogFile = platform::GetPrivateProfileInt(kSection, L"g_bSaveLogFile", 0, cfg) != 0;
     m_bSaveLogFile = g_bSaveLogFile;
     g_iDebugLevel = platform::GetPrivateProfileInt(kSection, L"g_iDebugLevel", 0x7FFFFFFF, cfg);
-    m_nMaxFileNum = static_cast<unsigned int>(platform::GetPrivateProfileInt(kSection, L"g_iMaxFileNum", 50, cfg));
-    m_nMaxFileSize = platform::GetPrivateProfileInt(kSection, L"MAX_LOG_FILE_SIZE", 5242880, cfg);
-    m_nMaxFileHour = platform::GetPrivateProfileInt(kSection, L"MAX_LOG_FILE_HOUR", 72, cfg);
+    std::vector<std::wstring> rejected;
+    m_nMaxFileNum = static_cast<unsigned int>(ReadLimit(cfg, L"g_iMaxFileNum", 50, rejected));
+    m_nMaxFileSize = ReadLimit(cfg, L"MAX_LOG_FILE_SIZE", 5242880, rejected);
+    m_nMaxFileHour = ReadLimit(cfg, L"MAX_LOG_FILE_HOUR", 72, rejected);
     if (!cfgExists) {
         auto put = [&](const wchar_t* key, long long v) {
             platform::WritePrivateProfileString(kSection, key, FormatString(L"%d", static_cast<int>(v)), cfg);
@@ -127,12 +141,20 @@ int CDebugLog::Init(const std::wstring& programPath) {
         put(L"MAX_LOG_FILE_HOUR", m_nMaxFileHour);
     }
 
+    // The rejected values are reported after the banner, or to the debugger output alone when
+    // no file opens.
+    auto finish = [&](int result) {
+        for (const std::wstring& key : rejected)
+            Log(LOG_LEVEL_INFO, L"警告", __FILE__, __LINE__,
+                L"DbgLog.cfg: %s is not a positive number; its default is used", key.c_str());
+        return result;
+    };
     std::string appData = platform::GetLocalAppDataFolder();
     if (appData.empty())
-        return -1;
+        return finish(-1);
     m_strLogDir = Utf8ToWide(appData) + L"/QDX/" + m_strSubDir;
     if (!platform::CreateDirectoryTree(Narrow(m_strLogDir)))
-        return -1;
+        return finish(-1);
 
     std::vector<std::wstring> files;
     EnumFilesByExt(m_strLogDir, L".log", files);
@@ -140,12 +162,12 @@ int CDebugLog::Init(const std::wstring& programPath) {
     PruneByAge(files);
 
     if (!OpenLogFile(m_strLogDir, false))
-        return -1;
+        return finish(-1);
     if (g_iDebugLevel & LOG_LEVEL_INFO) {
         std::wstring banner = L"======================应用程序" + m_strExeName + L"启动开始=====================";
         Log(LOG_LEVEL_INFO, L"提示", __FILE__, __LINE__, L"%s", banner.c_str());
     }
-    return 0;
+    return finish(0);
 }
 
 void CDebugLog::PruneByCount(std::vector<std::wstring>& files) {

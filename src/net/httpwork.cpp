@@ -5,10 +5,10 @@
 #include <openssl/x509.h>
 
 #include <cstdio>
-#include <memory>
 
 #include "common/sysutils.h"
 #include "net/jsonwrite.h"
+#include "platform/wholefile.h"
 
 const char* const kShopdeskAppVersion = "2.1.4";
 
@@ -199,24 +199,26 @@ bool CHttpWork::CheckUpdate(std::string& body) {
 }
 
 bool CHttpWork::DownloadFile(const std::string& url, const std::wstring& localPath) {
-    std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(WideToUtf8(localPath).c_str(), "wb+"), &std::fclose);
-    if (!file)
-        return false;
     CURL* h = curl_easy_init();
     if (!h)
         return false;
     std::string response;
     curl_easy_setopt(h, CURLOPT_ACCEPT_ENCODING, "");
     ApplyTransportOptions(h);
+    // The URL comes from the page: it must not read local files or speak to other services.
+    curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(h, CURLOPT_URL, url.c_str());
     curl_easy_setopt(h, CURLOPT_TIMEOUT, 3L);
     curl_easy_setopt(h, CURLOPT_WRITEDATA, &response);
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &CHttpWork::WriteToString);
-    curl_easy_perform(h);
+    CURLcode rc = curl_easy_perform(h);
+    long code = 0;
+    curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &code);
     curl_easy_cleanup(h);
-    if (response.empty())
+    // An error page, an empty answer or a body cut short is no picture, and no file is made.
+    if (rc != CURLE_OK || code < 200 || code > 299 || response.empty())
         return false;
-    return std::fwrite(response.data(), 1, response.size(), file.get()) == response.size();
+    return platform::WriteFileWhole(WideToUtf8(localPath), response);
 }
 
 std::string CHttpWork::MerchantUrl(const char* pathAndQuery) const {

@@ -60,6 +60,8 @@ public:
     bool FinishRequest(CURL* handle, std::string& response, SHttpResult* result);
 
     bool CheckUpdate(std::string& body);
+    // Fetches an http or https URL into `localPath`, written whole. False, with no file made,
+    // for any other scheme, a transport failure, a status outside 2xx or an empty body.
     bool DownloadFile(const std::string& url, const std::wstring& localPath);
 
     // Merchant API (cookie-authenticated).

@@ -3,6 +3,7 @@
 // the "Avatar" folder of the per-user cache folder, listed in "AvatarList.json" with the URL
 // it came from. Used from the main window's handlers only, which never overlap.
 #include <map>
+#include <set>
 #include <string>
 
 struct CUserImage {
@@ -18,11 +19,15 @@ public:
 
     // `baseFolder` is the cache folder, ending in a separator. Creates "Avatar/" and a list
     // with the placeholder entry when missing, then loads the list. A list that is not JSON,
-    // or whose root, "AvatarList" or entries have the wrong types, loads as empty.
+    // or whose root or "AvatarList" has the wrong type, loads as empty; an entry of the wrong
+    // type, or whose file lies outside the avatar folder, is skipped (and dropped at the next
+    // save) while the others load. Starts a new session: failed URLs may be tried again.
     void Init(const std::wstring& baseFolder);
     // Sets `path` to the local file of `key`'s avatar at `url`, downloading it when the key
-    // is new or its URL changed (URLs compare without their scheme). False, with `path`
-    // untouched, for an empty URL, a failed download or an unusable URL for a known key.
+    // is new or its URL changed (URLs compare without their scheme). Only http and https URLs
+    // are downloaded, and a URL whose download failed is not tried again in this session.
+    // False, with `path` untouched, for an empty URL, a failed or refused download or an
+    // unusable URL for a known key.
     bool GetAvatar(const std::wstring& key, const std::wstring& url, std::wstring& path);
     // Rewrites "AvatarList.json" from the records, in key order.
     void SaveList();
@@ -38,4 +43,5 @@ private:
     std::wstring m_strBaseDir;
     std::wstring m_strAvatarDir;
     std::wstring m_strListPath;
+    std::set<std::wstring> m_setFailedUrls; // downloads that failed in this session
 };

@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <cwctype>
 #include <fcntl.h>
-#include <fstream>
 #include <sstream>
 #include <sys/file.h>
 #include <unistd.h>
@@ -15,6 +14,7 @@
 #include "registryprotocol.h"
 #include "sysinfo.h"
 #include "textconv.h"
+#include "wholefile.h"
 
 namespace platform {
 
@@ -86,16 +86,7 @@ public:
     bool Save() {
         Json::StreamWriterBuilder w;
         w["indentation"] = "  ";
-        std::string tmp = m_path + ".tmp" + std::to_string(getpid());
-        {
-            std::ofstream out(tmp, std::ios::trunc);
-            if (!out)
-                return false;
-            out << Json::writeString(w, m_root) << "\n";
-            if (!out.flush())
-                return false;
-        }
-        return rename(tmp.c_str(), m_path.c_str()) == 0;
+        return WriteFileWhole(m_path, Json::writeString(w, m_root) + "\n");
     }
 
 private:

@@ -1,10 +1,11 @@
 #include "configmanage.h"
 
-#include <fstream>
+#include <cstdio>
 
 #include "common/debug.h"
 #include "common/jsonparse.h"
 #include "platform/knownfolders.h"
+#include "platform/wholefile.h"
 
 namespace {
 
@@ -41,8 +42,20 @@ void CConfigManage::Init(const std::wstring& baseFolder) {
     m_strConfigDir = baseFolder + L"Config" + kPathSepW;
     m_strFilePath = m_strConfigDir + L"Config.json";
     platform::CreateDirectoryTree(WideToAnsi(m_strConfigDir));
-    if (platform::FileExists(WideToAnsi(m_strFilePath)))
-        return;
+    std::string path = WideToAnsi(m_strFilePath);
+    if (platform::FileExists(path)) {
+        STRUCT_Config probe{};
+        if (ReadConfig(probe))
+            return;
+        // Left in place, an unreadable file turns every tip, sound and the kept login off for
+        // good; kept aside, whatever damaged it can still be looked at.
+        if (std::rename(path.c_str(), (path + ".bad").c_str()) != 0) {
+            DEBUG_LOG(LOG_LEVEL_ERROR, L"错误", L"%s is unreadable and cannot be moved aside", m_strFilePath.c_str());
+            return;
+        }
+        DEBUG_LOG(LOG_LEVEL_INFO, L"警告", L"%s is unreadable: kept as Config.json.bad, recreated with the defaults",
+                  m_strFilePath.c_str());
+    }
     STRUCT_Config defaults{};
     defaults.AutoStart = IsAutoRun() ? 1 : 0;
     defaults.AutoLogin = 1;
@@ -89,10 +102,6 @@ std::string CConfigManage::Serialize(const STRUCT_Config& config) {
 }
 
 void CConfigManage::SaveConfig(const STRUCT_Config& config) {
-    std::ofstream out(WideToAnsi(m_strFilePath), std::ios::binary | std::ios::trunc);
-    if (!out) {
+    if (!platform::WriteFileWhole(WideToAnsi(m_strFilePath), Serialize(config)))
         DEBUG_LOG(LOG_LEVEL_ERROR, L"错误", L"cannot write %s", m_strFilePath.c_str());
-        return;
-    }
-    out << Serialize(config);
 }

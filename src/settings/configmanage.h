@@ -23,14 +23,16 @@ public:
     static CConfigManage* GetInstance();
 
     // Remembers the paths under `baseFolder` (ending in a separator), creates the "Config"
-    // folder and, when the file is missing, writes it with the defaults. An existing file is
-    // never rewritten here.
+    // folder and, when the file is missing, writes it with the defaults. A file ReadConfig
+    // cannot read is renamed to "Config.json.bad" (replacing an older one) and written anew
+    // with the defaults; a readable file is never rewritten here.
     void Init(const std::wstring& baseFolder);
     // Fills the record from the file. False, with the record untouched, when the file is missing,
     // is not JSON, or its root, "Config" member or a setting has the wrong JSON type.
     // AutoStart always mirrors the autorun entry, whatever the file says.
     bool ReadConfig(STRUCT_Config& config);
-    // Writes all eight fields as the file's whole new content; other members are dropped.
+    // Writes all eight fields as the file's whole new content; other members are dropped. The
+    // file is replaced in one step, so a failed or interrupted save leaves the old one.
     void SaveConfig(const STRUCT_Config& config);
 
     // The compact, key-sorted one-line text SaveConfig writes for a record.

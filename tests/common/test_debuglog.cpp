@@ -206,3 +206,27 @@ TEST_F(DebugLogTest, MalformedConfigUsesDefaultsAndUncreatableFolderFails) {
     log.Log(LOG_LEVEL_INFO, L"提示", __FILE__, __LINE__, L"still reaches standard error");
     EXPECT_EQ(ReadFileBytes(home.path() + "/bin/DbgLog.cfg"), "not [ an ini\n");
 }
+
+TEST_F(DebugLogTest, LimitsThatAreNotPositiveNumbersFallBackToTheirDefaults) {
+    const char* configs[] = {"g_iMaxFileNum=0\nMAX_LOG_FILE_SIZE=-5\nMAX_LOG_FILE_HOUR=soon\n",
+                             "g_iMaxFileNum=many\nMAX_LOG_FILE_SIZE=0\nMAX_LOG_FILE_HOUR=-1\n"};
+    for (const char* limits : configs) {
+        fs::remove_all(m_logDir);
+        WriteCfg(std::string("g_bSaveLogFile=1\n") + limits);
+        MakeLogs(3);
+        CDebugLog log(L"DbgLog");
+        ASSERT_EQ(log.Init(Program()), 0);
+        // Nothing pruned at start, and no new file for every line.
+        EXPECT_EQ(LogFiles().size(), 3u) << limits;
+        std::wstring file = log.GetLogFile();
+        for (int i = 0; i < 20; ++i)
+            log.Log(LOG_LEVEL_INFO, L"提示", __FILE__, __LINE__, L"line %d", i);
+        EXPECT_EQ(log.GetLogFile(), file) << limits;
+        EXPECT_EQ(LogFiles().size(), 3u) << limits;
+        std::string text = ReadFileBytes(WideToAnsi(file));
+        for (const char* key : {"g_iMaxFileNum", "MAX_LOG_FILE_SIZE", "MAX_LOG_FILE_HOUR"})
+            EXPECT_NE(text.find(std::string("DbgLog.cfg: ") + key + " is not a positive number"), std::string::npos)
+                << key << "\n"
+                << text;
+    }
+}

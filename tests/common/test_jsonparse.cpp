@@ -106,10 +106,13 @@ protected:
                                STRUCT_Config c{};
                                return CConfigManage::GetInstance()->ReadConfig(c) && c.AutoLogin == 1;
                            }});
+        const std::string picture = base + "Avatar/A.png";
         readers.push_back({"AvatarList.json", "AvatarList",
-                           "{\"AvatarList\":[{\"uuid\":\"k\",\"url\":\"http://127.0.0.1:1/a.png\",\"path\":\"/c/a.png\"}]}",
+                           "{\"AvatarList\":[{\"uuid\":\"k\",\"url\":\"http://127.0.0.1:1/a.png\",\"path\":\"" +
+                               picture + "\"}]}",
                            {"{\"AvatarList\":{\"uuid\":\"k\"}}", "{\"AvatarList\":[\"k\"]}", "\"AvatarList\"",
-                            "{\"AvatarList\":[{\"uuid\":7,\"url\":\"http://127.0.0.1:1/a.png\",\"path\":\"/c/a.png\"}]}"},
+                            "{\"AvatarList\":[{\"uuid\":7,\"url\":\"http://127.0.0.1:1/a.png\",\"path\":\"" + picture +
+                                "\"}]}"},
                            [=](const std::string& text) {
                                WriteFileBytes(base + "Avatar/AvatarList.json", text);
                                CAvatarCache::GetInstance()->Init(wbase);
@@ -117,7 +120,7 @@ protected:
                            [=] {
                                std::wstring path;
                                return CAvatarCache::GetInstance()->GetAvatar(L"k", avatarUrl, path) &&
-                                      path == L"/c/a.png";
+                                      path == AnsiToWide(picture);
                            }});
         readers.push_back({"registry store", "HKEY_CURRENT_USER",
                            "{\"HKEY_CURRENT_USER\":{\"software\\\\qdx\":{\"name\":\"v\"}}}",

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
 
 #include "common/sysutils.h"
 #include "demopeer.h"
@@ -212,8 +213,14 @@ TEST_F(NetTest, VersionCheckAndDownloads) {
     std::string file = home.path() + "/a.png";
     ASSERT_TRUE(http()->DownloadFile(peer.BaseUrl() + "/avatar/carol.png", Utf8ToWide(file)));
     EXPECT_EQ(peer.Get("/avatar/carol.png"), ReadFileBytes(file));
-    // An empty answer leaves an emptied file and fails.
-    ASSERT_FALSE(http()->DownloadFile(peer.BaseUrl() + "/avatar/carol.png?fault=204", Utf8ToWide(file)));
-    EXPECT_EQ("", ReadFileBytes(file));
+    // What is not a picture fetched over the web makes no file and keeps none it would replace.
+    std::string none = home.path() + "/none.png";
+    for (const std::string& url : {peer.BaseUrl() + "/avatar/carol.png?fault=204",
+                                   peer.BaseUrl() + "/avatar/carol.png?fault=500", "file://" + file}) {
+        EXPECT_FALSE(http()->DownloadFile(url, Utf8ToWide(none))) << url;
+        EXPECT_FALSE(std::ifstream(none).good()) << url;
+        EXPECT_FALSE(http()->DownloadFile(url, Utf8ToWide(file))) << url;
+        EXPECT_EQ(peer.Get("/avatar/carol.png"), ReadFileBytes(file)) << url;
+    }
     EXPECT_FALSE(http()->DownloadFile(peer.BaseUrl() + "/avatar/carol.png", Utf8ToWide(home.path() + "/no/such/dir/x.png")));
 }

@@ -33,6 +33,15 @@ protected:
         return AnsiToWide(std::string(scheme) + "://127.0.0.1:" + std::to_string(s_peer->Port()) + "/avatar/" +
                           name + ".png");
     }
+    // How often the server was asked for `url` (its path and query).
+    static int Asked(const std::wstring& url) {
+        std::string target = WideToAnsi(url).substr(s_peer->BaseUrl().size());
+        int n = 0;
+        for (const Json::Value& r : s_peer->Requests())
+            n += r["target"].asString() == target;
+        return n;
+    }
+    std::string List() const { return ReadFileBytes(base + "Avatar/AvatarList.json"); }
     size_t PngCount() const {
         size_t n = 0;
         for (auto& e : fs::directory_iterator(base + "Avatar"))
@@ -111,4 +120,97 @@ TEST_F(AvatarCacheTest, MistypedListIsIgnoredThenReplaced) {
     ASSERT_TRUE(cache->GetAvatar(L"m1", Url("manager"), path));
     EXPECT_EQ(cache->GetCount(), 1u);
     EXPECT_NE(ReadFileBytes(base + "Avatar/AvatarList.json").find("\"AvatarList\":[{"), std::string::npos);
+}
+
+TEST_F(AvatarCacheTest, OnlyWebUrlsAreFetched) {
+    WriteFileBytes(home.path() + "/private.png", "the merchant's own file");
+    const std::string port = std::to_string(s_peer->Port());
+    const std::wstring refused[] = {AnsiToWide("file://" + home.path() + "/private.png"),
+                                    AnsiToWide("FILE://" + home.path() + "/private.png"),
+                                    AnsiToWide("ftp://127.0.0.1:" + port + "/avatar/alice.png"),
+                                    L"data:image/png;base64,iVBORw0KGgo=", L"no-scheme/avatar.png"};
+    const std::string list = List();
+    for (const std::wstring& url : refused) {
+        std::wstring path = L"unchanged";
+        EXPECT_FALSE(cache->GetAvatar(L"k", url, path)) << url;
+        EXPECT_EQ(path, L"unchanged");
+    }
+    EXPECT_EQ(PngCount(), 0u);
+    EXPECT_EQ(List(), list);
+    EXPECT_EQ(cache->GetCount(), 1u);
+    // The scheme is compared without regard to case, as URLs are.
+    std::wstring path;
+    EXPECT_TRUE(cache->GetAvatar(L"k", Url("alice", "HTTP"), path));
+}
+
+TEST_F(AvatarCacheTest, FailedDownloadsLeaveNothingAndAreNotRetriedInTheSession) {
+    const std::string list = List();
+    for (const char* fault : {"500", "204", "cut"}) {
+        std::wstring url = Url("dave") + AnsiToWide(std::string("?fault=") + fault);
+        std::wstring path;
+        EXPECT_FALSE(cache->GetAvatar(L"d1", url, path)) << fault;
+        EXPECT_FALSE(cache->GetAvatar(L"d1", url, path)) << fault;
+        EXPECT_FALSE(cache->GetAvatar(L"d2", url, path)) << fault; // the same URL for someone else
+        EXPECT_TRUE(path.empty());
+        EXPECT_EQ(Asked(url), 1) << fault;
+    }
+    EXPECT_EQ(PngCount(), 0u);
+    EXPECT_EQ(List(), list);
+    EXPECT_EQ(cache->GetCount(), 1u);
+
+    // A new session tries again.
+    std::wstring url = Url("dave") + L"?fault=500";
+    cache->Init(AnsiToWide(base));
+    std::wstring path;
+    EXPECT_FALSE(cache->GetAvatar(L"d1", url, path));
+    EXPECT_EQ(Asked(url), 2);
+}
+
+TEST_F(AvatarCacheTest, BadEntriesSkipOnlyThemselvesAndTheGoodOnesAreKept) {
+    const std::string dir = base + "Avatar/";
+    const std::string good = dir + "0123456789ABCDEF0123456789ABCDEF.png";
+    WriteFileBytes(good, "png");
+    const std::string goodUrl = WideToAnsi(Url("erin"));
+    std::string entries = "{\"uuid\":\"g1\",\"url\":\"" + goodUrl + "\",\"path\":\"" + good + "\"}," +
+                          "{\"uuid\":7,\"url\":\"http://x/a.png\",\"path\":\"" + dir + "A.png\"}," +
+                          "{\"uuid\":\"nopath\",\"url\":\"http://x/b.png\"}," +
+                          "{\"uuid\":\"outside\",\"url\":\"http://x/c.png\",\"path\":\"/etc/passwd\"}," +
+                          "{\"uuid\":\"climb\",\"url\":\"http://x/d.png\",\"path\":\"" + dir +
+                          "../Config/Config.json\"}," + "[\"not\",\"an\",\"object\"]," +
+                          "{\"path\":\"1111\",\"url\":\"1111\",\"uuid\":\"1111\"}";
+    WriteFileBytes(dir + "AvatarList.json", "{\"AvatarList\":[" + entries + "]}");
+    cache->Init(AnsiToWide(base));
+    EXPECT_EQ(cache->GetCount(), 2u); // the good entry and the placeholder
+
+    std::wstring path;
+    ASSERT_TRUE(cache->GetAvatar(L"g1", Url("erin"), path));
+    EXPECT_EQ(WideToAnsi(path), good);
+    EXPECT_EQ(Asked(Url("erin")), 0);
+
+    // The next save keeps the good entries and drops the bad ones.
+    ASSERT_TRUE(cache->GetAvatar(L"f1", Url("frank"), path));
+    std::string saved = List();
+    EXPECT_NE(saved.find("\"uuid\":\"g1\""), std::string::npos) << saved;
+    EXPECT_NE(saved.find("\"uuid\":\"1111\""), std::string::npos) << saved;
+    for (const char* dropped : {"nopath", "climb", "/etc/passwd", "not"})
+        EXPECT_EQ(saved.find(dropped), std::string::npos) << dropped;
+    cache->Init(AnsiToWide(base));
+    EXPECT_EQ(cache->GetCount(), 3u);
+}
+
+TEST_F(AvatarCacheTest, ListSaveThatCannotBeWrittenLeavesTheOldList) {
+    std::string entries;
+    for (int i = 0; i < 200; ++i)
+        entries += "{\"uuid\":\"k" + std::to_string(i) + "\",\"url\":\"http://x/" + std::to_string(i) +
+                   ".png\",\"path\":\"" + base + "Avatar/F" + std::to_string(i) + ".png\"},";
+    WriteFileBytes(base + "Avatar/AvatarList.json", "{\"AvatarList\":[" + entries + "{}]}");
+    cache->Init(AnsiToWide(base));
+    ASSERT_EQ(cache->GetCount(), 200u);
+    const std::string before = List();
+    ASSERT_TRUE(RunWithFileSizeLimit(1024, [&] {
+        cache->SaveList();
+        return true;
+    }));
+    EXPECT_EQ(List(), before);
+    EXPECT_TRUE(LeftoverTemporaries(base + "Avatar").empty());
 }

@@ -79,3 +79,16 @@ TEST(MachineGuid, IsShapedLikeTheWindowsValueAndReadOnly) {
     }
     EXPECT_FALSE(RegWriteString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Cryptography", L"MachineGuid", L"x"));
 }
+
+TEST(Registry, WriteTheDiskRefusesLeavesTheOldStore) {
+    ScopedTestHome home;
+    const wchar_t key[] = L"Software\\QDX";
+    for (int i = 0; i < 40; ++i)
+        ASSERT_TRUE(RegWriteString(HKEY_CURRENT_USER, key, L"V" + std::to_wstring(i), std::wstring(40, L'x')));
+    const std::string folder = home.configHome() + "/shopdesk";
+    const std::string before = ReadFileBytes(folder + "/registry.json");
+    ASSERT_GT(before.size(), 1024u);
+    EXPECT_FALSE(RunWithFileSizeLimit(1024, [&] { return RegWriteString(HKEY_CURRENT_USER, key, L"Late", L"1"); }));
+    EXPECT_EQ(ReadFileBytes(folder + "/registry.json"), before);
+    EXPECT_TRUE(LeftoverTemporaries(folder).empty());
+}

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "common/sysutils.h"
 #include "settings/configmanage.h"
 #include "support/testenv.h"
@@ -93,4 +95,38 @@ TEST_F(ConfigStoreTest, NonZeroValuesReadAsTheirNumbers) {
     EXPECT_EQ(c.AutoLogin, 7);
     EXPECT_EQ(c.OrderTip, -1);
     EXPECT_EQ(c.NewcomerTip, 1);
+}
+
+TEST_F(ConfigStoreTest, UnreadableFileIsKeptAsideAndRecreatedWithTheDefaults) {
+    const char* unreadable[] = {"\x01\x02garbage", "{\"Config\":{\"AutoLogin\":\"yes\"}}", "[1]", ""};
+    for (const char* text : unreadable) {
+        WriteFileBytes(File() + ".bad", "an older damaged file");
+        WriteFileBytes(File(), text);
+        testing::internal::CaptureStderr();
+        store->Init(AnsiToWide(base));
+        std::string log = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(ReadFileBytes(File() + ".bad"), text);
+        EXPECT_EQ(ReadFileBytes(File()), kDefaults) << text;
+        STRUCT_Config c{};
+        ASSERT_TRUE(store->ReadConfig(c));
+        EXPECT_EQ(c.ConversationTip + c.ConversationSound + c.AutoLogin, 3);
+        EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
+        EXPECT_NE(log.find("Config.json.bad"), std::string::npos) << log;
+    }
+}
+
+TEST_F(ConfigStoreTest, SaveThatCannotBeWrittenLeavesTheOldFile) {
+    STRUCT_Config mine{};
+    mine.OrderTip = 1;
+    store->SaveConfig(mine);
+    const std::string before = ReadFileBytes(File());
+    STRUCT_Config all{1, 1, 1, 1, 1, 1, 1, 1};
+    ASSERT_TRUE(RunWithFileSizeLimit(16, [&] {
+        store->SaveConfig(all);
+        return true;
+    }));
+    EXPECT_EQ(ReadFileBytes(File()), before);
+    EXPECT_TRUE(LeftoverTemporaries(base + "Config").empty());
+    store->SaveConfig(all);
+    EXPECT_EQ(ReadFileBytes(File()), CConfigManage::Serialize(all));
 }

@@ -32,9 +32,13 @@ HWND FindShownWindow(const std::function<bool(HWND)>& match) {
     return found;
 }
 
-bool ClickAt(int x, int y, int button) {
-    char command[128];
-    std::snprintf(command, sizeof(command), "xdotool mousemove %d %d click %d", x, y, button);
+bool ClickAt(int x, int y, int button, int times) {
+    char command[160];
+    if (times > 1)
+        std::snprintf(command, sizeof(command), "xdotool mousemove %d %d click --repeat %d --delay 5 %d", x, y,
+                      times, button);
+    else
+        std::snprintf(command, sizeof(command), "xdotool mousemove %d %d click %d", x, y, button);
     return std::system(command) == 0;
 }
 

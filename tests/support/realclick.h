@@ -15,9 +15,9 @@ DuiLib::WindowImplBase* WindowOf(HWND hwnd);
 DuiLib::CControlUI* FindControlIn(HWND hwnd, const wchar_t* name);
 // The first visible top-level window of this process for which `match` holds, or none.
 HWND FindShownWindow(const std::function<bool(HWND)>& match);
-// Clicks `button` (1 left, 3 right) at a point of the screen; false when xdotool failed.
-// Returns as soon as the X server has the click; pump to let it arrive.
-bool ClickAt(int x, int y, int button = 1);
+// Clicks `button` (1 left, 3 right) at a point of the screen, `times` times in a row; false
+// when xdotool failed. Returns as soon as the X server has the clicks; pump to let them arrive.
+bool ClickAt(int x, int y, int button = 1, int times = 1);
 // Clicks the middle of the control once it is on screen; false when it never showed.
 bool ClickControl(DuiLib::CControlUI* control, int button = 1);
 

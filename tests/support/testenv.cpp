@@ -4,6 +4,9 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -67,4 +70,26 @@ void WriteFileBytes(const std::string& path, const std::string& bytes) {
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << bytes;
+}
+
+bool RunWithFileSizeLimit(size_t limitBytes, const std::function<bool()>& save) {
+    pid_t pid = fork();
+    if (pid == 0) {
+        // The write past the limit then fails with EFBIG instead of killing the child.
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{static_cast<rlim_t>(limitBytes), static_cast<rlim_t>(limitBytes)};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        _exit(save() ? 0 : 1);
+    }
+    int status = 0;
+    return pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+std::vector<std::string> LeftoverTemporaries(const std::string& folder) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(folder, ec))
+        if (e.path().filename().string().find(".tmp") != std::string::npos)
+            names.push_back(e.path().filename().string());
+    return names;
 }

@@ -1,6 +1,8 @@
 #pragma once
 // A fresh HOME with its own XDG folders for one test, removed afterwards.
+#include <functional>
 #include <string>
+#include <vector>
 
 class ScopedTestHome {
 public:
@@ -37,3 +39,10 @@ private:
 
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
+
+// Runs `save` in a forked child that may not grow any file past `limitBytes`, as on a full
+// disk or an exhausted quota: the write that crosses the limit fails. What `save` returned;
+// false also when the child died.
+bool RunWithFileSizeLimit(size_t limitBytes, const std::function<bool()>& save);
+// Names in `folder` that some save left behind beside the file it meant to write.
+std::vector<std::string> LeftoverTemporaries(const std::string& folder);
