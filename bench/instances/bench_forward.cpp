@@ -1,7 +1,8 @@
 // The uid forward of a second launch (enumerate the windows, send the packet to each one titled
 // "QDX_IM") to a running instance, while ten other callers hold connections to that instance
 // open and silent, against the same forward with nobody else connected (the floor). Each
-// forward opens fresh silent connections, so they are all still stalled when it runs.
+// forward opens fresh silent connections and lets the instance take them in first, so they are
+// all held and still stalled (far within their 2 s time-out) when it runs.
 #include <QCoreApplication>
 
 #include <signal.h>
@@ -15,6 +16,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/shopdesk.h"
@@ -51,6 +53,7 @@ double ForwardMs(uint32_t instance, int stalled) {
     std::vector<int> silent;
     for (int i = 0; i < stalled; ++i)
         silent.push_back(ConnectToInstance(instance));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
     SForwardUid request{L"bench"};
     auto t0 = Clock::now();
     platform::EnumWindows(ForwardUidProc, reinterpret_cast<LPARAM>(&request));
