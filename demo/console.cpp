@@ -38,6 +38,26 @@ std::string Origin(const httplib::Request& req) {
     return "http://" + (host.empty() ? std::string("127.0.0.1") : host);
 }
 
+// A fresh session for `user`, handed to the client as its cookie; empty (and a 500 answer)
+// when none could be made.
+std::string IssueSession(DemoState& state, const std::string& user, httplib::Response& res) {
+    std::string session = NewSessionId();
+    if (session.empty()) {
+        ReplyJson(res, Envelope(50000, "无法创建会话"), 500);
+        return session;
+    }
+    {
+        std::lock_guard<std::mutex> guard(state.lock);
+        state.sessions[session] = user;
+    }
+    res.set_header("Set-Cookie", std::string(kSessionCookie) + "=" + session + "; Path=/; HttpOnly");
+    return session;
+}
+
+void RedirectToConsole(httplib::Response& res, const std::string& uid, int status = 302) {
+    res.set_redirect("/admin/index.php?uid=" + httplib::detail::encode_query_param(uid), status);
+}
+
 // Sign-in. An API client passes "user" and gets JSON; the console's form passes "account"
 // (and the uid the workbench asked for) and is sent on to the console page.
 void SignIn(DemoState& state, const httplib::Request& req, httplib::Response& res) {
@@ -47,18 +67,11 @@ void SignIn(DemoState& state, const httplib::Request& req, httplib::Response& re
         user = fromForm ? req.get_param_value("account") : "demo";
     if (user.empty())
         user = "demo";
-    std::string session = NewSessionId();
-    if (session.empty()) {
-        ReplyJson(res, Envelope(50000, "无法创建会话"), 500);
+    std::string session = IssueSession(state, user, res);
+    if (session.empty())
         return;
-    }
-    {
-        std::lock_guard<std::mutex> guard(state.lock);
-        state.sessions[session] = user;
-    }
-    res.set_header("Set-Cookie", std::string(kSessionCookie) + "=" + session + "; Path=/; HttpOnly");
     if (fromForm) {
-        res.set_redirect("/admin/index.php?uid=" + httplib::detail::encode_query_param(user), 303);
+        RedirectToConsole(res, user, 303);
         return;
     }
     Json::Value data(Json::objectValue);
@@ -83,8 +96,18 @@ void RegisterConsolePages(httplib::Server& server, DemoState& state) {
     DemoState* st = &state;
     auto start = [st](const httplib::Request& req, httplib::Response& res) {
         std::string uid = SessionUid(*st, req);
+        bool autoSignIn;
+        {
+            std::lock_guard<std::mutex> guard(st->lock);
+            autoSignIn = st->autoSignIn;
+        }
+        if (uid.empty() && autoSignIn) {
+            uid = req.get_param_value("uid").empty() ? "demo" : req.get_param_value("uid");
+            if (IssueSession(*st, uid, res).empty())
+                return;
+        }
         if (!uid.empty())
-            res.set_redirect("/admin/index.php?uid=" + httplib::detail::encode_query_param(uid));
+            RedirectToConsole(res, uid);
         else
             ServeFile(res, "signin.html", "text/html; charset=utf-8");
     };

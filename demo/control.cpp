@@ -41,6 +41,13 @@ void RegisterControlRoutes(httplib::Server& server, DemoState& state) {
         ReplyJson(res, Envelope(0, "ok"));
     });
 
+    // /demo/signin?auto=1|0: console pages without a session are signed in at once.
+    server.Get("/demo/signin", [&state](const httplib::Request& req, httplib::Response& res) {
+        std::lock_guard<std::mutex> guard(state.lock);
+        state.autoSignIn = req.get_param_value("auto") == "1";
+        ReplyJson(res, Envelope(0, "ok", state.autoSignIn));
+    });
+
     // /demo/version?has_new=1|0&version=<text>&url=<link>
     server.Get("/demo/version", [&state](const httplib::Request& req, httplib::Response& res) {
         std::lock_guard<std::mutex> guard(state.lock);

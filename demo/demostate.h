@@ -97,6 +97,9 @@ struct DemoState {
 
     // Seconds between the console's simulated customers and orders; 0 leaves them to its buttons.
     int streamSeconds = 0;
+    // Console pages without a session are signed in at once, as the uid they ask for (or
+    // "demo"), as if the merchant had sent the sign-in form.
+    bool autoSignIn = false;
 
     bool hasNewVersion = false;
     std::string newestVersion = "2.2.0";

@@ -144,6 +144,37 @@ EAnswer OpenEnvelope(const std::string& text, Json::Value& root) {
     return code == 0 ? EAnswer::Ok : EAnswer::Refused;
 }
 
+// Hands every object of `list` to `read`, skipping nulls; WrongPayload at the first entry that
+// is not an object or that `read` refuses.
+template <class Read>
+EAnswer ReadEntries(const Json::Value& list, Read&& read) {
+    for (const Json::Value& e : list) {
+        if (e.isNull())
+            continue;
+        if (!e.isObject() || !read(e))
+            return EAnswer::WrongPayload;
+    }
+    return EAnswer::Ok;
+}
+
+// The status of a notice setting: decimal text as the servers send it, or a number.
+bool ReadStatus(const Json::Value& e, int& out) {
+    const Json::Value& st = e["status"];
+    int64_t v = 0;
+    if (st.isString()) {
+        std::string t = st.asString();
+        char* end = nullptr;
+        errno = 0;
+        v = std::strtoll(t.c_str(), &end, 10);
+        if (t.empty() || *end != '\0' || errno == ERANGE || v < INT32_MIN || v > INT32_MAX)
+            return false;
+    } else if (!ReadInt(e, "status", INT32_MIN, INT32_MAX, v)) {
+        return false;
+    }
+    out = static_cast<int>(v);
+    return true;
+}
+
 } // namespace
 
 EAnswer ParsePermissionAnswer(const std::string& text, std::vector<SPermission>& out) {
@@ -156,22 +187,21 @@ EAnswer ParsePermissionAnswer(const std::string& text, std::vector<SPermission>&
     if (!data.isArray())
         return EAnswer::WrongPayload;
     std::vector<SPermission> items;
-    for (const Json::Value& e : data) {
-        if (e.isNull())
-            continue;
-        if (!e.isObject())
-            return EAnswer::WrongPayload;
+    r = ReadEntries(data, [&](const Json::Value& e) {
         SPermission p;
         int64_t unread = 0;
         if (!ReadText(e, "type", p.type) || !ReadWide(e, "name", p.name) ||
             !ReadInt(e, "unread_num", 0, UINT32_MAX, unread) || !ReadBool(e, "is_subscribe", p.subscribed) ||
             !ReadBool(e, "have_permission", p.permitted))
-            return EAnswer::WrongPayload;
+            return false;
         p.unread = static_cast<uint32_t>(unread);
         // Types the client does not know change nothing; only the six are kept.
         if (FindCategory(p.type) >= 0)
             items.push_back(std::move(p));
-    }
+        return true;
+    });
+    if (r != EAnswer::Ok)
+        return r;
     out.swap(items);
     return EAnswer::Ok;
 }
@@ -192,11 +222,7 @@ EAnswer ParseMessageListAnswer(const std::string& text, SMessagePage& out, size_
     page.listIsArray = list.isArray();
     if (page.listIsArray && page.total > 0) {
         page.listSize = list.size();
-        for (const Json::Value& e : list) {
-            if (e.isNull())
-                continue;
-            if (!e.isObject())
-                return EAnswer::WrongPayload;
+        r = ReadEntries(list, [&](const Json::Value& e) {
             SMessageEntry m;
             int64_t unread = 0, msgType = 0;
             std::string msgId;
@@ -204,11 +230,14 @@ EAnswer ParseMessageListAnswer(const std::string& text, SMessagePage& out, size_
                 !ReadInt(e, "msg_type", 0, UINT32_MAX, msgType) ||
                 !ReadInt(e, "timestamp", INT64_MIN, INT64_MAX, m.timestamp) || !ReadText(e, "msg_id", msgId) ||
                 !ReadInt(e, "is_unread", INT32_MIN, INT32_MAX, unread))
-                return EAnswer::WrongPayload;
+                return false;
             m.unread = unread != 0;
             if (page.entries.size() < maxEntries)
                 page.entries.push_back(std::move(m));
-        }
+            return true;
+        });
+        if (r != EAnswer::Ok)
+            return r;
     }
     out = std::move(page);
     return EAnswer::Ok;
@@ -229,19 +258,18 @@ EAnswer ParseShopListAnswer(const std::string& text, std::vector<SShop>& out, si
     if (!data.isArray())
         return EAnswer::WrongPayload;
     std::vector<SShop> shops;
-    for (const Json::Value& e : data) {
-        if (e.isNull())
-            continue;
-        if (!e.isObject())
-            return EAnswer::WrongPayload;
+    r = ReadEntries(data, [&](const Json::Value& e) {
         SShop s;
         int64_t id = 0;
         if (!ReadInt(e, "ota_id", INT32_MIN, INT32_MAX, id) || !ReadWide(e, "name", s.name))
-            return EAnswer::WrongPayload;
+            return false;
         s.otaId = static_cast<int32_t>(id);
         if (shops.size() < maxShops)
             shops.push_back(std::move(s));
-    }
+        return true;
+    });
+    if (r != EAnswer::Ok)
+        return r;
     out.swap(shops);
     return EAnswer::Ok;
 }
@@ -256,33 +284,16 @@ EAnswer ParseNoticeSettingsAnswer(const std::string& text, std::vector<SNoticeSe
     if (!data.isObject() || !data["sub_list"].isArray())
         return EAnswer::WrongPayload;
     std::vector<SNoticeSetting> settings;
-    for (const Json::Value& e : data["sub_list"]) {
-        if (e.isNull())
-            continue;
-        if (!e.isObject())
-            return EAnswer::WrongPayload;
+    r = ReadEntries(data["sub_list"], [&](const Json::Value& e) {
         SNoticeSetting s;
-        if (!ReadText(e, "title", s.title) || !ReadText(e, "msg_type", s.msgType))
-            return EAnswer::WrongPayload;
-        // The servers send the status as decimal text; a number is taken as well.
-        const Json::Value& st = e["status"];
-        if (st.isString()) {
-            std::string t = st.asString();
-            char* end = nullptr;
-            errno = 0;
-            long long v = std::strtoll(t.c_str(), &end, 10);
-            if (t.empty() || *end != '\0' || errno == ERANGE || v < INT32_MIN || v > INT32_MAX)
-                return EAnswer::WrongPayload;
-            s.status = static_cast<int>(v);
-        } else {
-            int64_t v = 0;
-            if (!ReadInt(e, "status", INT32_MIN, INT32_MAX, v))
-                return EAnswer::WrongPayload;
-            s.status = static_cast<int>(v);
-        }
+        if (!ReadText(e, "title", s.title) || !ReadText(e, "msg_type", s.msgType) || !ReadStatus(e, s.status))
+            return false;
         if (settings.size() < maxSettings)
             settings.push_back(std::move(s));
-    }
+        return true;
+    });
+    if (r != EAnswer::Ok)
+        return r;
     out.swap(settings);
     return EAnswer::Ok;
 }

@@ -43,3 +43,34 @@ TEST(DemoConsole, FormSignInLeadsToTheConsoleForTheAskedUid) {
     peer.Stop();
     std::filesystem::remove_all(data);
 }
+
+// With the automatic sign-in switched on, a console page without a session is signed in as
+// the uid it asks for; switched off again, the sign-in form is back.
+TEST(DemoConsole, AutomaticSignInIssuesASessionForTheAskedUid) {
+    std::string data = std::filesystem::temp_directory_path().string() + "/shopdesk-console-auto-peer";
+    DemoPeer peer;
+    ASSERT_TRUE(peer.Start(data));
+    httplib::Client client("127.0.0.1", peer.Port());
+    peer.Get("/demo/signin?auto=1");
+
+    auto start = client.Get("/admin?uid=u7");
+    ASSERT_TRUE(start);
+    EXPECT_EQ(start->status, 302);
+    EXPECT_EQ(start->get_header_value("Location"), "/admin/index.php?uid=u7");
+    std::string cookie = start->get_header_value("Set-Cookie");
+    cookie = cookie.substr(0, cookie.find(';'));
+    auto me = client.Get("/admin/session", {{"Cookie", cookie}});
+    ASSERT_TRUE(me);
+    EXPECT_NE(me->body.find("\"uid\":\"u7\""), std::string::npos);
+    auto plain = client.Get("/admin");
+    ASSERT_TRUE(plain);
+    EXPECT_EQ(plain->get_header_value("Location"), "/admin/index.php?uid=demo");
+
+    peer.Get("/demo/signin?auto=0");
+    auto form = client.Get("/admin?uid=u7");
+    ASSERT_TRUE(form);
+    EXPECT_EQ(form->status, 200);
+    EXPECT_TRUE(form->get_header_value("Set-Cookie").empty());
+    peer.Stop();
+    std::filesystem::remove_all(data);
+}

@@ -18,8 +18,11 @@
 #include "duilib/uimanager.h"
 #include "duilib/uitray.h"
 #include "mainframe/cmainframeui.h"
+#include "platform/profile.h"
+#include "platform/registryprotocol.h"
 #include "settings/cframesettingui.h"
 #include "settingstest.h"
+#include "support/launch.h"
 #include "support/qtwait.h"
 #include "support/realclick.h"
 #include "support/testenv.h"
@@ -247,4 +250,69 @@ TEST_F(SettingsRoadTest, VersionOfferAtStartHoldsTheRestOfTheStartUp) {
     }));
     Pump(300);
     EXPECT_EQ(opener.Opened(), link + "\n");
+}
+
+namespace {
+
+int ReceivedAtServer() {
+    int n = 0;
+    Json::Value all = g_peer->Events();
+    for (const Json::Value& e : all["events"])
+        n += e["basic"]["event_code"].asString() == "sales_tessaril_receive_msg";
+    return n;
+}
+
+// The notification windows (tip, pop-up) another process shows: every shown window of it but
+// its main window.
+int NotificationsShownBy(pid_t pid) {
+    int n = 0;
+    for (const std::string& w : ShownWindowsOf(pid))
+        n += WindowNameOf(w) != WideToAnsi(kMainWndTitle);
+    return n;
+}
+
+} // namespace
+
+TEST_F(SettingsRoadTest, AChangeReachesAnotherRunningWorkbenchWhoseNextTipFollowsIt) {
+    // The other workbench shares this one's profile: its cache folder is the desktop's.
+    cache = home.dataHome() + "/QDX/Cache/";
+    fs::create_directories(cache);
+    platform::WritePrivateProfileString(L"Guidance", L"IsGuidance", L"1", cache + "Config.ini");
+    ASSERT_TRUE(platform::RegisterProtocolHandler(SHOPDESK_EXE));
+    CConfigManage::GetInstance()->Init(AnsiToWide(cache));
+    STRUCT_Config quiet{0, 1, 0, 0, 0, 0, 0, 0}; // no tip, pop-up or sound of any kind
+    CConfigManage::GetInstance()->SaveConfig(quiet);
+    Open();
+    // This window stays on the sign-in page: every customer below is the other workbench's.
+    ASSERT_TRUE(WaitFor([&] { return PeerWasAsked(*g_peer, "/admin"); }, 30000));
+
+    // The other workbench signs in by itself and its console brings a customer every second.
+    g_peer->Get("/demo/events/clear");
+    g_peer->Get("/demo/stream?seconds=1");
+    g_peer->Get("/demo/signin?auto=1");
+    struct Other {
+        pid_t pid = LaunchWorkbench("");
+        ~Other() {
+            StopWorkbench(pid);
+            g_peer->Get("/demo/stream?seconds=0");
+            g_peer->Get("/demo/signin?auto=0");
+        }
+    } running;
+    const pid_t other = running.pid;
+    ASSERT_TRUE(WaitFor([&] { return ReceivedAtServer() >= 3; }, 60000)) << "the other console brought no customers";
+    EXPECT_EQ(NotificationsShownBy(other), 0);
+
+    // Conversation tips switched on here, through the settings window, once the merchant has
+    // brought this workbench back over the other one.
+    for (const std::string& w : ShownWindowsOf(getpid()))
+        if (WindowNameOf(w) == WideToAnsi(kMainWndTitle))
+            std::system(("xdotool windowraise " + w).c_str());
+    ASSERT_TRUE(ClickControl(FindControlIn(frame->GetHWND(), L"settingbtn")));
+    ASSERT_TRUE(WaitFor([&] { return SettingsShown(); }));
+    ASSERT_TRUE(ClickControl(SettingsControl(L"op_conversationtip")));
+    ASSERT_TRUE(WaitFor([&] { return ConfigKeys(ConfigFile())["ConversationTip"] == 1; }));
+    EXPECT_EQ(frame->GetSettings().ConversationTip, 1);
+
+    // The other workbench reloaded: its next customer shows a tip.
+    EXPECT_TRUE(WaitFor([&] { return NotificationsShownBy(other) > 0; }, 30000));
 }
