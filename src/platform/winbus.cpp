@@ -184,7 +184,6 @@ bool Request(uint32_t pid, const std::string& payload, Buf& reply, int timeoutMs
     return ok;
 }
 
-
 // A message another instance may not deliver is refused here, at the window's end, and named in
 // the debugger output once per message number.
 void LogRefused(uint32_t msg) {
