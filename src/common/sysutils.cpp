@@ -96,7 +96,7 @@ std::wstring GetDirOfPath(const std::wstring& path) {
 
 bool IsProcessRunning(const std::wstring& text) {
     std::string needle = WideToAnsi(text);
-    for (const std::string& path : platform::ListProcessImagePaths(1024))
+    for (const std::string& path : platform::ListProcessImagePaths())
         if (path.find(needle) != std::string::npos)
             return true;
     return false;

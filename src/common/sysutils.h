@@ -33,7 +33,8 @@ std::string GetMachineGuid();
 std::wstring GetModulePath();
 // The part of `path` up to and including its last separator; empty when there is none.
 std::wstring GetDirOfPath(const std::wstring& path);
-// True when the executable path of one of the first 1024 processes contains `text`.
+// True when the executable path of any running process contains `text`, however many run
+// (another user's processes cannot be read and do not count).
 bool IsProcessRunning(const std::wstring& text);
 
 // 32 upper-case hexadecimal digits of a new GUID; empty when none could be made.

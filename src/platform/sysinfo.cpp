@@ -63,7 +63,7 @@ std::string ReadMachineGuid() {
     return std::string();
 }
 
-std::vector<std::string> ListProcessImagePaths(size_t maxCount) {
+std::vector<std::string> ListProcessImagePaths() {
     std::vector<long> pids;
     if (DIR* d = opendir("/proc")) {
         while (dirent* e = readdir(d)) {
@@ -75,8 +75,6 @@ std::vector<std::string> ListProcessImagePaths(size_t maxCount) {
         closedir(d);
     }
     std::sort(pids.begin(), pids.end());
-    if (pids.size() > maxCount)
-        pids.resize(maxCount);
     std::vector<std::string> paths;
     for (long pid : pids) {
         char link[64], buf[4096];

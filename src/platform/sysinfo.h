@@ -18,9 +18,9 @@ bool IsMachine64Bit();
 // MachineGuid: lower-case 8-4-4-4-12 hexadecimal groups. Empty when neither file is readable.
 std::string ReadMachineGuid();
 
-// Executable paths of the first `maxCount` processes listed in /proc, in ascending pid order.
-// Processes whose executable cannot be read (other users', kernel threads) give no entry.
-std::vector<std::string> ListProcessImagePaths(size_t maxCount);
+// Executable paths of every process listed in /proc, in ascending pid order, however many there
+// are. Processes whose executable cannot be read (other users', kernel threads) give no entry.
+std::vector<std::string> ListProcessImagePaths();
 
 DWORD GetCurrentProcessId();
 DWORD GetCurrentThreadId();

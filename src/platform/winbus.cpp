@@ -1,13 +1,19 @@
 // The per-user socket through which running instances see each other's top-level windows and
-// deliver posted, sent and copied-data messages to them. Each instance listens on
-// $XDG_RUNTIME_DIR/shopdesk-windows/<pid>.sock; a request is one frame on its own connection:
+// deliver posted, sent and copied-data messages to them. Each instance listens on <pid>.sock in
+// the folder of winbus_dir_p.h; a request is one frame on its own connection:
 //   u32 length, u8 op, payload            reply: u32 length, u8 found, i64 value [, list]
 // Window handles carry the owning pid in their high 32 bits, so a handle names its instance.
+// Both ends talk only to the same user: the server checks its callers' credentials, the client
+// the server's before it writes a byte. Messages arrive through the receiver's filter
+// (crossprocessmsg.h), never with a pointer of the sender.
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -19,11 +25,14 @@
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <sys/un.h>
 #include <unistd.h>
 
+#include "crossprocessmsg.h"
 #include "sysinfo.h"
 #include "textconv.h"
+#include "winbus_dir_p.h"
 #include "winmsg_p.h"
 
 namespace platform {
@@ -36,30 +45,11 @@ enum Op : uint8_t { kList = 1, kPost = 2, kSend = 3, kCopyData = 4, kQuery = 5 }
 constexpr uint32_t kMaxFrame = 1u << 20;
 constexpr int kListTimeoutMs = 2000;
 constexpr int kSendTimeoutMs = 30000;
+// More callers at once than any number of running workbenches makes are turned away.
+constexpr size_t kMaxConnections = 32;
+constexpr int kStopWaitMs = 5000;
 
-std::string BusDir() {
-    const char* rt = getenv("XDG_RUNTIME_DIR");
-    std::string base = (rt && *rt) ? std::string(rt) : "/tmp/shopdesk-" + std::to_string(getuid());
-    return base + "/shopdesk-windows";
-}
-
-bool MakePrivateDir(const std::string& dir) {
-    // Every missing parent too; the last one is ours alone.
-    for (size_t i = 1; i <= dir.size(); ++i) {
-        if (i == dir.size() || dir[i] == '/') {
-            std::string part = dir.substr(0, i);
-            if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
-                return false;
-        }
-    }
-    struct stat st;
-    if (lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid())
-        return false;
-    chmod(dir.c_str(), 0700);
-    return true;
-}
-
-std::string SocketPath(uint32_t pid) { return BusDir() + "/" + std::to_string(pid) + ".sock"; }
+std::string SocketPath(const std::string& dir, uint32_t pid) { return dir + "/" + std::to_string(pid) + ".sock"; }
 
 struct Buf {
     std::string data;
@@ -140,8 +130,24 @@ std::string Frame(const std::string& payload) {
     return b.data + payload;
 }
 
+std::string ToUtf8(const std::wstring& w) { return WideToMultiByte(CP_UTF8, w); }
+std::wstring FromUtf8(const std::string& s) { return MultiByteToWide(CP_UTF8, s.data(), static_cast<int>(s.size())); }
+
+bool PeerIsUs(int fd, uid_t& uid) {
+    ucred cred{};
+    socklen_t len = sizeof(cred);
+    uid = static_cast<uid_t>(-1);
+    if (getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &cred, &len) != 0 || len != sizeof(cred))
+        return false;
+    uid = cred.uid;
+    return cred.uid == getuid();
+}
+
 int ConnectTo(uint32_t pid) {
-    std::string path = SocketPath(pid);
+    std::string dir = TrustedBusDir(false);
+    if (dir.empty())
+        return -1;
+    std::string path = SocketPath(dir, pid);
     sockaddr_un addr{};
     addr.sun_family = AF_UNIX;
     if (path.size() >= sizeof(addr.sun_path))
@@ -158,6 +164,14 @@ int ConnectTo(uint32_t pid) {
             unlink(path.c_str());
         return -1;
     }
+    // Whatever listens there must be this user's before it hears anything, such as a uid.
+    uid_t uid;
+    if (!PeerIsUs(fd, uid)) {
+        OutputDebugString(L"window bus: " + FromUtf8(path) + L" is served by uid " + std::to_wstring(uid) +
+                          L", not by us; nothing was sent\n");
+        close(fd);
+        return -1;
+    }
     return fd;
 }
 
@@ -170,8 +184,98 @@ bool Request(uint32_t pid, const std::string& payload, Buf& reply, int timeoutMs
     return ok;
 }
 
-std::string ToUtf8(const std::wstring& w) { return WideToMultiByte(CP_UTF8, w); }
-std::wstring FromUtf8(const std::string& s) { return MultiByteToWide(CP_UTF8, s.data(), static_cast<int>(s.size())); }
+// A message another instance may not deliver is refused here, at the window's end, and named in
+// the debugger output once per message number.
+void LogRefused(uint32_t msg) {
+    static std::mutex mutex;
+    static std::set<uint32_t> logged;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        // A caller trying every number would otherwise grow the set without end.
+        if (logged.size() >= 256 || !logged.insert(msg).second)
+            return;
+    }
+    OutputDebugString(L"window bus: refused message " + std::to_wstring(msg) +
+                      L" from another instance: only plain numbers and copied data may cross\n");
+}
+
+// Answers one request on its own connection; runs on the connection's thread, which reaches
+// windows only by posting or sending to their threads.
+void ServeRequest(int fd) {
+    Buf req;
+    if (!ReadFrame(fd, req.data, kListTimeoutMs, false))
+        return;
+    uint8_t op = 0;
+    req.get(op);
+    Buf out;
+    uint8_t found = 0;
+    int64_t value = 0;
+    std::string extra;
+    if (op == kList) {
+        auto wins = LocalTopLevelWindows();
+        Buf list;
+        list.put<uint32_t>(static_cast<uint32_t>(wins.size()));
+        for (auto& w : wins) {
+            list.put<uint64_t>(reinterpret_cast<uintptr_t>(w.first));
+            list.putBytes(ToUtf8(w.second));
+        }
+        found = 1;
+        extra = list.data;
+    } else if (op == kQuery) {
+        uint64_t h = 0;
+        if (req.get(h)) {
+            HWND hwnd = reinterpret_cast<HWND>(static_cast<uintptr_t>(h));
+            if (IsLocalWindow(hwnd)) {
+                found = 1;
+                Buf t;
+                t.putBytes(ToUtf8(GetWindowText(hwnd)));
+                extra = t.data;
+            }
+        }
+    } else if (op == kPost || op == kSend) {
+        uint64_t h = 0, w = 0;
+        uint32_t msg = 0;
+        int64_t l = 0;
+        if (req.get(h) && req.get(msg) && req.get(w) && req.get(l)) {
+            HWND hwnd = reinterpret_cast<HWND>(static_cast<uintptr_t>(h));
+            if (IsLocalWindow(hwnd)) {
+                found = 1;
+                if (!MessageMayCrossProcesses(msg))
+                    LogRefused(msg);
+                else if (op == kPost)
+                    value = PostMessage(hwnd, msg, static_cast<WPARAM>(w), static_cast<LPARAM>(l));
+                else
+                    value = SendMessage(hwnd, msg, static_cast<WPARAM>(w), static_cast<LPARAM>(l));
+            }
+        }
+    } else if (op == kCopyData) {
+        uint64_t h = 0, w = 0, dw = 0;
+        std::string bytes;
+        if (req.get(h) && req.get(w) && req.get(dw) && req.getBytes(bytes)) {
+            HWND hwnd = reinterpret_cast<HWND>(static_cast<uintptr_t>(h));
+            if (IsLocalWindow(hwnd)) {
+                found = 1;
+                // The handler gets exactly the bytes that came, in a buffer of that size.
+                std::vector<char> data(bytes.begin(), bytes.end());
+                COPYDATASTRUCT cds{static_cast<ULONG_PTR>(dw), static_cast<DWORD>(data.size()),
+                                   data.empty() ? nullptr : data.data()};
+                value = SendMessage(hwnd, WM_COPYDATA, static_cast<WPARAM>(w), reinterpret_cast<LPARAM>(&cds));
+            }
+        }
+    }
+    out.put(found);
+    out.put(value);
+    out.data += extra;
+    WriteAll(fd, Frame(out.data));
+}
+
+// The connections being served. Shared with their threads, so that a thread still waiting on a
+// window at exit never touches a server that is gone.
+struct Connections {
+    std::mutex mutex;
+    std::condition_variable idle;
+    std::set<int> open;
+};
 
 class Server {
 public:
@@ -181,12 +285,10 @@ public:
         std::lock_guard<std::mutex> lock(m_mutex);
         if (m_listen >= 0)
             return;
-        std::string dir = BusDir();
-        if (!MakePrivateDir(dir)) {
-            OutputDebugString(L"window bus: no private folder for the instance socket\n");
+        std::string dir = TrustedBusDir(true);
+        if (dir.empty())
             return;
-        }
-        m_path = SocketPath(static_cast<uint32_t>(getpid()));
+        m_path = SocketPath(dir, static_cast<uint32_t>(getpid()));
         sockaddr_un addr{};
         addr.sun_family = AF_UNIX;
         if (m_path.size() >= sizeof(addr.sun_path))
@@ -196,7 +298,7 @@ public:
         int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
         if (fd < 0)
             return;
-        if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0 || listen(fd, 16) != 0) {
+        if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0 || listen(fd, 64) != 0) {
             close(fd);
             return;
         }
@@ -207,6 +309,7 @@ public:
             return;
         }
         m_listen = fd;
+        m_conns = std::make_shared<Connections>();
         m_thread = std::thread([this] { Run(); });
     }
 
@@ -223,6 +326,11 @@ public:
         close(m_wake[1]);
         m_listen = -1;
         unlink(m_path.c_str());
+        // Connections still reading end at once; one waiting on a window gets a while to finish.
+        std::unique_lock<std::mutex> conns(m_conns->mutex);
+        for (int fd : m_conns->open)
+            shutdown(fd, SHUT_RDWR);
+        m_conns->idle.wait_for(conns, std::chrono::milliseconds(kStopWaitMs), [&] { return m_conns->open.empty(); });
     }
 
 private:
@@ -242,78 +350,36 @@ private:
             if (fd < 0)
                 continue;
             // Only the same user may talk to us (the folder is private too).
-            ucred cred{};
-            socklen_t len = sizeof(cred);
-            if (getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &cred, &len) == 0 && cred.uid == getuid())
-                Serve(fd);
-            close(fd);
+            uid_t uid;
+            if (!PeerIsUs(fd, uid)) {
+                close(fd);
+                continue;
+            }
+            ServeApart(fd);
         }
     }
 
-    void Serve(int fd) {
-        Buf req;
-        if (!ReadFrame(fd, req.data, kListTimeoutMs, false))
-            return;
-        uint8_t op = 0;
-        req.get(op);
-        Buf out;
-        uint8_t found = 0;
-        int64_t value = 0;
-        std::string extra;
-        if (op == kList) {
-            auto wins = LocalTopLevelWindows();
-            Buf list;
-            list.put<uint32_t>(static_cast<uint32_t>(wins.size()));
-            for (auto& w : wins) {
-                list.put<uint64_t>(reinterpret_cast<uintptr_t>(w.first));
-                list.putBytes(ToUtf8(w.second));
+    // Each connection has its own thread, so a caller that stalls delays nobody but itself.
+    void ServeApart(int fd) {
+        {
+            std::lock_guard<std::mutex> lock(m_conns->mutex);
+            if (m_conns->open.size() >= kMaxConnections) {
+                close(fd);
+                return;
             }
-            found = 1;
-            extra = list.data;
-        } else if (op == kQuery) {
-            uint64_t h = 0;
-            if (req.get(h)) {
-                HWND hwnd = reinterpret_cast<HWND>(static_cast<uintptr_t>(h));
-                if (IsLocalWindow(hwnd)) {
-                    found = 1;
-                    Buf t;
-                    t.putBytes(ToUtf8(GetWindowText(hwnd)));
-                    extra = t.data;
-                }
-            }
-        } else if (op == kPost || op == kSend) {
-            uint64_t h = 0, w = 0;
-            uint32_t msg = 0;
-            int64_t l = 0;
-            if (req.get(h) && req.get(msg) && req.get(w) && req.get(l)) {
-                HWND hwnd = reinterpret_cast<HWND>(static_cast<uintptr_t>(h));
-                if (IsLocalWindow(hwnd)) {
-                    found = 1;
-                    if (op == kPost)
-                        value = PostMessage(hwnd, msg, static_cast<WPARAM>(w), static_cast<LPARAM>(l));
-                    else
-                        value = SendMessage(hwnd, msg, static_cast<WPARAM>(w), static_cast<LPARAM>(l));
-                }
-            }
-        } else if (op == kCopyData) {
-            uint64_t h = 0, w = 0, dw = 0;
-            std::string bytes;
-            if (req.get(h) && req.get(w) && req.get(dw) && req.getBytes(bytes)) {
-                HWND hwnd = reinterpret_cast<HWND>(static_cast<uintptr_t>(h));
-                if (IsLocalWindow(hwnd)) {
-                    found = 1;
-                    // The handler gets exactly the bytes that came, in a buffer of that size.
-                    std::vector<char> data(bytes.begin(), bytes.end());
-                    COPYDATASTRUCT cds{static_cast<ULONG_PTR>(dw), static_cast<DWORD>(data.size()),
-                                       data.empty() ? nullptr : data.data()};
-                    value = SendMessage(hwnd, WM_COPYDATA, static_cast<WPARAM>(w), reinterpret_cast<LPARAM>(&cds));
-                }
-            }
+            m_conns->open.insert(fd);
         }
-        out.put(found);
-        out.put(value);
-        out.data += extra;
-        WriteAll(fd, Frame(out.data));
+        // A caller that never reads its answer must not hold the thread either.
+        timeval tv{kListTimeoutMs / 1000, (kListTimeoutMs % 1000) * 1000};
+        setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof(tv));
+        std::shared_ptr<Connections> conns = m_conns;
+        std::thread([conns, fd] {
+            ServeRequest(fd);
+            std::lock_guard<std::mutex> lock(conns->mutex);
+            conns->open.erase(fd);
+            close(fd);
+            conns->idle.notify_all();
+        }).detach();
     }
 
     std::mutex m_mutex;
@@ -321,6 +387,7 @@ private:
     int m_wake[2] = {-1, -1};
     std::string m_path;
     std::thread m_thread;
+    std::shared_ptr<Connections> m_conns;
 };
 
 Server& TheServer() {
@@ -330,7 +397,8 @@ Server& TheServer() {
 
 std::vector<uint32_t> OtherInstances() {
     std::vector<uint32_t> pids;
-    DIR* d = opendir(BusDir().c_str());
+    std::string dir = TrustedBusDir(false);
+    DIR* d = dir.empty() ? nullptr : opendir(dir.c_str());
     if (!d)
         return pids;
     uint32_t self = static_cast<uint32_t>(getpid());

@@ -6,8 +6,11 @@
 #include <csignal>
 #include <filesystem>
 
+#include "common/custommsg.h"
 #include "common/sysutils.h"
 #include "demopeer.h"
+#include "platform/winuser.h"
+#include "support/busclient.h"
 #include "support/launch.h"
 #include "support/testenv.h"
 
@@ -44,6 +47,38 @@ TEST_F(SingleInstance, ASecondLaunchHandsItsUidToTheRunningWorkbench) {
     EXPECT_TRUE(WaitUntil([&] { return PeerWasAsked(peer, "/admin"); }, 30000));
     EXPECT_EQ(WaitExit(third, 0), -1);
     StopWorkbench(third);
+    StopWorkbench(first);
+}
+
+TEST_F(SingleInstance, ForeignPointersNeitherCrashTheWorkbenchNorStopItsForwarding) {
+    pid_t first = LaunchWorkbench("tessaril://uid=first/");
+    ASSERT_TRUE(WaitUntil([&] { return PeerWasAsked(peer, "/admin/index.php?uid=first"); }, 30000));
+    HWND main = nullptr;
+    platform::EnumWindows([&](HWND h) {
+        DWORD pid = 0;
+        platform::GetWindowThreadProcessId(h, &pid);
+        if (pid == static_cast<DWORD>(first) && platform::GetWindowText(h) == kMainWndTitle)
+            main = h;
+        return main == nullptr;
+    });
+    ASSERT_NE(main, nullptr);
+
+    // The messages whose wParam the main window reads and deletes as its own heap record, and
+    // copied data as a plain message, each posted and sent with an address of nothing.
+    for (uint32_t msg : {WM_RECEIVE_MSG, WM_OPEN_CONVERSATION, WM_MENU_CLICK, WM_COPYDATA}) {
+        for (uint8_t op : {uint8_t(2), uint8_t(3)}) {
+            SRawAnswer a = SendRawMessage(static_cast<uint32_t>(first), op, reinterpret_cast<uintptr_t>(main), msg,
+                                          0x41414141, 0x41414141);
+            EXPECT_TRUE(a.answered) << msg;
+            EXPECT_EQ(a.value, 0) << msg;
+        }
+    }
+    ASSERT_EQ(WaitExit(first, 1000), -1) << "the workbench ended on a foreign message";
+
+    ASSERT_TRUE(WaitUntil([] { return IsProcessRunning(L"Vudeda"); }, 30000));
+    pid_t second = LaunchWorkbench("tessaril://uid=second/");
+    EXPECT_EQ(WaitExit(second, 20000), 0);
+    EXPECT_TRUE(WaitUntil([&] { return PeerWasAsked(peer, "/admin/index.php?uid=second"); }, 20000));
     StopWorkbench(first);
 }
 

@@ -1,8 +1,11 @@
 // A second instance for the cross-process tests: one top-level window titled by argv[1] that
-// reports every WM_COPYDATA and posted message it gets on stdout, and ends on WM_USER + 99.
+// reports every WM_COPYDATA and program message it gets on stdout, and ends on WM_QUIT_APP.
+// Messages that carry heap data are handled the way the workbench handles them, so one that
+// crossed with a foreign number would crash it.
 #include <QCoreApplication>
 #include <cstdio>
 #include <string>
+#include "common/custommsg.h"
 #include "platform/winuser.h"
 
 namespace {
@@ -28,11 +31,16 @@ public:
             fflush(stdout);
             return static_cast<LRESULT>(cds->cbData) * 1000 + (cds->cbData ? bytes[0] : 0);
         }
-        if (msg == WM_USER + 99) {
+        if (msg == WM_QUIT_APP) {
             printf("quit\n");
             fflush(stdout);
             QCoreApplication::quit();
             return 0;
+        }
+        if (msg == WM_RECEIVE_MSG || msg == WM_OPEN_CONVERSATION || msg == WM_MENU_CLICK) {
+            auto* text = reinterpret_cast<std::wstring*>(wParam);
+            printf("pointer %u length %zu\n", msg, text ? text->size() : 0);
+            delete text;
         }
         if (msg >= WM_USER) {
             printf("message %u %lu %ld\n", msg, (unsigned long)wParam, (long)lParam);
