@@ -36,6 +36,17 @@ void EndAll(const std::vector<pid_t>& pids) {
         waitpid(p, nullptr, 0);
 }
 
+// A child is the program only once its exec has happened; until then it is a copy of the test.
+bool WaitExecuted(pid_t pid, const std::string& program) {
+    std::error_code ec;
+    for (int i = 0; i < 500; ++i) {
+        if (std::filesystem::read_symlink("/proc/" + std::to_string(pid) + "/exe", ec) == program)
+            return true;
+        usleep(10000);
+    }
+    return false;
+}
+
 size_t ProcessesBelow(pid_t pid) {
     size_t n = 0;
     if (DIR* d = opendir("/proc")) {
@@ -61,6 +72,9 @@ TEST(ProcessTest, FindsAProgramStartedAfterMoreThanAThousandOthers) {
         ASSERT_GT(p, 0);
         started.push_back(p);
     }
+    const std::string sleepImage = std::filesystem::canonical("/bin/sleep").string();
+    for (pid_t p : started)
+        ASSERT_TRUE(WaitExecuted(p, sleepImage));
     // It must come after more than 1,024 others in pid order, which a wrap of the pid counter
     // can undo; then it is started again.
     pid_t found = -1;
@@ -71,6 +85,7 @@ TEST(ProcessTest, FindsAProgramStartedAfterMoreThanAThousandOthers) {
             found = p;
     }
     ASSERT_GT(found, 0) << "could not place the probe behind 1,024 processes";
+    ASSERT_TRUE(WaitExecuted(found, probe));
 
     EXPECT_TRUE(IsProcessRunning(L"/shopdesk-process-probe"));
     size_t sleeps = 0;
