@@ -14,6 +14,8 @@ using namespace DuiLib;
 namespace {
 // Posted to the window itself: wParam is a heap std::function run and deleted there.
 constexpr UINT kRunPostedWork = WM_USER + 0x311;
+// Posted to the window itself: the records changed since the rows were last laid out.
+constexpr UINT kRefreshRows = WM_USER + 0x312;
 } // namespace
 
 SIZE HoverClientSize(size_t count) {
@@ -43,6 +45,10 @@ void CFrameHoverUI::OnReleaseWindow() {
     m_pViewAll = nullptr;
     m_pList = nullptr;
     m_bShow = 0;
+    {
+        std::lock_guard<std::recursive_mutex> lock(m_csMsg);
+        m_bRefreshPosted = false; // the posted refresh goes with the window
+    }
     CSmallWindowUI::OnReleaseWindow();
 }
 
@@ -76,6 +82,14 @@ LRESULT CFrameHoverUI::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
             (*work)();
         return 0;
     }
+    if (uMsg == kRefreshRows) {
+        {
+            std::lock_guard<std::recursive_mutex> lock(m_csMsg);
+            m_bRefreshPosted = false;
+        }
+        RefreshList();
+        return 0;
+    }
     if (uMsg == WM_TIMER)
         OnHoverTimer(wParam);
     return CSmallWindowUI::HandleMessage(uMsg, wParam, lParam);
@@ -103,6 +117,17 @@ void CFrameHoverUI::OnWindowThread(std::function<void()> work) {
     auto* posted = new std::function<void()>(std::move(work));
     if (!platform::PostMessage(m_hWnd, kRunPostedWork, reinterpret_cast<WPARAM>(posted), 0))
         delete posted;
+}
+
+void CFrameHoverUI::ScheduleRefresh() {
+    std::lock_guard<std::recursive_mutex> lock(m_csMsg);
+    if (m_bRefreshPosted)
+        return;
+    if (!m_hWnd) {
+        RefreshList(); // no rows to lay out: only the wanted size follows the records
+        return;
+    }
+    m_bRefreshPosted = platform::PostMessage(m_hWnd, kRefreshRows, 0, 0) != FALSE;
 }
 
 void CFrameHoverUI::SetManagerInfo(const std::wstring& id, const std::wstring& name, const std::wstring& avatar,
@@ -145,7 +170,7 @@ void CFrameHoverUI::Upsert(const std::wstring& id, const std::wstring& name, con
             MoveToFront(record);
         }
     }
-    OnWindowThread([this] { RefreshList(); });
+    ScheduleRefresh();
 }
 
 void CFrameHoverUI::AddMessage(const std::wstring& id, const std::wstring& name, const std::wstring& avatar,
@@ -188,11 +213,11 @@ void CFrameHoverUI::RemoveMessage(const std::wstring& id) {
             m_mapMsg.erase(it);
         }
     }
+    ScheduleRefresh();
     OnWindowThread([this] { AfterRemoval(); });
 }
 
 void CFrameHoverUI::AfterRemoval() {
-    RefreshList();
     if (GetMessageCount() == 0) {
         HideHover();
         platform::PostMessage(m_hMainWnd, WM_HOVER_EMPTY, 0, 0);

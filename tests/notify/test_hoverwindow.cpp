@@ -41,6 +41,8 @@ protected:
     }
 
     bool Visible() const { return platform::IsWindowVisible(hover->GetHWND()) != 0; }
+    // The rows, size and place follow the records in the loop's next turn.
+    static void NextTurn() { platform::PumpMessages(1); }
     std::wstring RowId(int i) const {
         CControlUI* row = list->GetItemAt(i);
         auto* id = row ? reinterpret_cast<std::wstring*>(row->GetTag()) : nullptr;
@@ -95,6 +97,7 @@ TEST_F(HoverTest, RepeatedConversationKeepsOneRecordCountedAndOnTop) {
     ASSERT_TRUE(hover->GetMessage(L"c1", r));
     EXPECT_EQ(r.m_nCount, 2);
     EXPECT_EQ(r.m_strText, L"second");
+    NextTurn();
     ASSERT_EQ(list->GetCount(), 2);
     EXPECT_EQ(RowId(0), L"c1");
     EXPECT_EQ(RowText(0, L"msg_num"), L"2");
@@ -114,12 +117,14 @@ TEST_F(HoverTest, RepeatedConversationKeepsOneRecordCountedAndOnTop) {
 
 TEST_F(HoverTest, KnownUnreadCountIsShownCappedAt99) {
     hover->SetUnreadMessage(L"c1", L"Ann", 150, L"", L"text");
+    NextTurn();
     EXPECT_EQ(RowText(0, L"msg_num"), L"99");
     CMsgInfo r;
     ASSERT_TRUE(hover->GetMessage(L"c1", r));
     EXPECT_EQ(r.m_nCount, 150); // only the display is capped
     hover->SetUnreadMessage(L"c1", L"Ann", 0, L"", L"text");
     EXPECT_EQ(hover->GetMessageCount(), 1);
+    NextTurn();
     EXPECT_EQ(RowText(0, L"msg_num"), L"0");
     // A known count replaces, a new message adds to it.
     hover->AddMessage(L"c1", L"Ann", L"", L"more");
@@ -131,6 +136,7 @@ TEST_F(HoverTest, FourRowsAtMostAndTheFifthComesBackWhenOneGoes) {
     const LONG heights[] = {136, 196, 256, 316, 316};
     for (int i = 1; i <= 5; ++i) {
         hover->AddMessage(L"c" + std::to_wstring(i), L"n", L"", L"t");
+        NextTurn();
         RECT rc = Client();
         EXPECT_EQ(rc.right - rc.left, 258) << i;
         EXPECT_EQ(rc.bottom - rc.top, heights[i - 1]) << i;
@@ -139,6 +145,7 @@ TEST_F(HoverTest, FourRowsAtMostAndTheFifthComesBackWhenOneGoes) {
     EXPECT_EQ(RowId(0), L"c5");
     EXPECT_EQ(RowId(3), L"c2");
     hover->RemoveMessage(L"c3");
+    NextTurn();
     ASSERT_EQ(list->GetCount(), 4);
     EXPECT_EQ(RowId(2), L"c2");
     EXPECT_EQ(RowId(3), L"c1");
@@ -146,6 +153,7 @@ TEST_F(HoverTest, FourRowsAtMostAndTheFifthComesBackWhenOneGoes) {
     hover->RemoveMessage(L"c5");
     hover->RemoveMessage(L"c4");
     hover->RemoveMessage(L"c2");
+    NextTurn();
     EXPECT_EQ(Client().bottom, 136);
     EXPECT_EQ(list->GetCount(), 1);
 }
@@ -183,6 +191,7 @@ TEST_F(HoverTest, PlacedOnTheWorkAreaBottomCentredOnTheIconButNotPastTheRightEdg
 
     // The window itself, with no tray host to find the icon: centred on x = 0.
     Add(2);
+    NextTurn();
     RECT rc{};
     platform::GetWindowRect(hover->GetHWND(), &rc);
     EXPECT_EQ(rc.left, -129);
@@ -308,6 +317,7 @@ TEST_F(HoverTest, UpdatesKeepTheShownRowsAndAGoneConversationsRowGoesWithItsClic
 
     // The top conversation changes in place.
     hover->SetUnreadMessage(L"c3", L"Cleo", 7, L"", L"new text");
+    NextTurn();
     EXPECT_EQ(Rows(), before);
     EXPECT_EQ(RowText(0, L"msg_num"), L"7");
     EXPECT_EQ(RowText(0, L"msg_text"), L"new text");
@@ -315,6 +325,7 @@ TEST_F(HoverTest, UpdatesKeepTheShownRowsAndAGoneConversationsRowGoesWithItsClic
 
     // The bottom one moves up with its own row; the others keep theirs, shifted down.
     hover->AddMessage(L"c1", L"customer 1", L"", L"moved up");
+    NextTurn();
     EXPECT_EQ(Rows(), (std::vector<CControlUI*>{before[2], before[0], before[1]}));
     EXPECT_EQ(RowId(0), L"c1");
     EXPECT_EQ(RowText(0, L"msg_num"), L"2");
@@ -323,6 +334,7 @@ TEST_F(HoverTest, UpdatesKeepTheShownRowsAndAGoneConversationsRowGoesWithItsClic
 
     QPointer<QWidget> goneWidget = before[0]->GetWidget();
     hover->RemoveMessage(L"c3");
+    NextTurn();
     ASSERT_EQ(list->GetCount(), 2);
     EXPECT_EQ(Rows(), (std::vector<CControlUI*>{before[2], before[1]}));
     // Its widget leaves the window (deleted later by Qt).
@@ -339,6 +351,7 @@ TEST_F(HoverTest, AConversationEnteringTheFourTakesTheRowOfTheOneThatLeft) {
     hover->ShowHover();
     std::vector<CControlUI*> before = Rows();
     hover->AddMessage(L"c5", L"Eve", L"", L"newest");
+    NextTurn();
     ASSERT_EQ(list->GetCount(), 4);
     EXPECT_EQ(Rows(), (std::vector<CControlUI*>{before[3], before[0], before[1], before[2]}));
     EXPECT_EQ(RowText(0, L"user_name"), L"Eve");
@@ -349,6 +362,7 @@ TEST_F(HoverTest, AConversationEnteringTheFourTakesTheRowOfTheOneThatLeft) {
     EXPECT_EQ(main->received.back().text, L"c5");
     // c1 comes back into view when one of the four goes.
     hover->RemoveMessage(L"c5");
+    NextTurn();
     EXPECT_EQ(RowId(3), L"c1");
     EXPECT_EQ(RowText(3, L"user_name"), L"customer 1");
 }
