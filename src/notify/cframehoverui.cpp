@@ -7,6 +7,7 @@
 #include "common/custommsg.h"
 #include "displaytext.h"
 #include "duilib/uidlgbuilder.h"
+#include "duilib/uilifetime.h"
 #include "platform/sysinfo.h"
 
 using namespace DuiLib;
@@ -36,10 +37,12 @@ CFrameHoverUI::CFrameHoverUI() = default;
 CFrameHoverUI::~CFrameHoverUI() {
     ClearMessages();
     FreeRowTags();
+    DropSpareRows();
 }
 
 void CFrameHoverUI::OnReleaseWindow() {
     FreeRowTags();
+    DropSpareRows();
     m_pManagerName = nullptr;
     m_pHeadImage = nullptr;
     m_pViewAll = nullptr;
@@ -64,6 +67,19 @@ void CFrameHoverUI::FreeRowTags() {
         delete reinterpret_cast<std::wstring*>(row->GetTag());
         row->SetTag(0);
     }
+}
+
+void CFrameHoverUI::DropSpareRows() {
+    for (CControlUI* row : m_vecSpareRows)
+        ReleaseControl(row);
+    m_vecSpareRows.clear();
+}
+
+// Out of the list with its widgets kept.
+void CFrameHoverUI::DetachRow(CControlUI* row) {
+    m_pList->SetAutoDestroy(false);
+    m_pList->Remove(row);
+    m_pList->SetAutoDestroy(true);
 }
 
 void CFrameHoverUI::InitWindow() {
@@ -261,8 +277,8 @@ void CFrameHoverUI::RefreshList() {
 
 std::wstring* CFrameHoverUI::RowId(CControlUI* row) { return reinterpret_cast<std::wstring*>(row->GetTag()); }
 
-// Building a row costs far more than the tip itself, so rows stay while their conversation is
-// shown; a row whose conversation left the visible four is handed to the one that entered.
+// Rows stay while their conversation is shown; a row whose conversation left the visible four
+// is handed to the one that entered, and rows the list no longer needs wait aside.
 void CFrameHoverUI::RebuildList() {
     std::lock_guard<std::recursive_mutex> lock(m_csMsg);
     SIZE size = HoverClientSize(m_vecMsg.size());
@@ -296,6 +312,10 @@ void CFrameHoverUI::RebuildList() {
             spare.pop_back();
             delete RowId(row);
             row->SetTag(reinterpret_cast<UINT_PTR>(new std::wstring(r->m_strId)));
+        } else if (!m_vecSpareRows.empty()) {
+            row = m_vecSpareRows.back();
+            m_vecSpareRows.pop_back();
+            row->SetTag(reinterpret_cast<UINT_PTR>(new std::wstring(r->m_strId)));
         } else {
             row = CreateRow(r->m_strId);
         }
@@ -307,7 +327,8 @@ void CFrameHoverUI::RebuildList() {
     for (CControlUI* row : spare) {
         delete RowId(row);
         row->SetTag(0);
-        m_pList->Remove(row);
+        DetachRow(row);
+        m_vecSpareRows.push_back(row);
     }
 }
 
@@ -327,11 +348,8 @@ void CFrameHoverUI::PlaceRow(CControlUI* row, int index) {
     int now = m_pList->GetItemIndex(row);
     if (now == index)
         return;
-    if (now >= 0) {
-        m_pList->SetAutoDestroy(false);
-        m_pList->Remove(row);
-        m_pList->SetAutoDestroy(true);
-    }
+    if (now >= 0)
+        DetachRow(row);
     m_pList->AddAt(row, index);
 }
 

@@ -9,6 +9,7 @@
 #include <QThread>
 #include <QWidget>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -377,4 +378,31 @@ TEST_F(HoverTest, TheSameRowCanBeChosenAgainWhenTheListOpensAgain) {
     ClickRow(1);
     ASSERT_TRUE(WaitFor([&] { return main->Count(WM_OPEN_CONVERSATION) == 2; }));
     EXPECT_EQ(main->received.back().text, L"c1");
+}
+
+TEST_F(HoverTest, RowsOfAnEmptiedListServeTheNextConversationsWithTheirOwnTexts) {
+    Add(3);
+    hover->ShowHover();
+    std::vector<CControlUI*> before = Rows();
+    for (int i = 1; i <= 3; ++i)
+        hover->RemoveMessage(L"c" + std::to_wstring(i));
+    NextTurn();
+    ASSERT_EQ(list->GetCount(), 0);
+
+    hover->AddMessage(L"n1", L"Nina", L"", L"first");
+    hover->SetUnreadMessage(L"n2", L"Omar", 7, L"", L"second");
+    hover->ShowHover();
+    ASSERT_EQ(list->GetCount(), 2);
+    for (CControlUI* row : Rows())
+        EXPECT_NE(std::find(before.begin(), before.end(), row), before.end()) << "a row was built again";
+    EXPECT_EQ(RowId(0), L"n2");
+    EXPECT_EQ(RowText(0, L"user_name"), L"Omar");
+    EXPECT_EQ(RowText(0, L"msg_num"), L"7");
+    EXPECT_EQ(RowText(0, L"msg_text"), L"second");
+    EXPECT_EQ(RowId(1), L"n1");
+    EXPECT_EQ(RowText(1, L"user_name"), L"Nina");
+    EXPECT_EQ(RowText(1, L"msg_num"), L"1");
+    ClickRow(1);
+    ASSERT_TRUE(WaitFor([&] { return main->Count(WM_OPEN_CONVERSATION) == 1; }));
+    EXPECT_EQ(main->received.back().text, L"n1");
 }
