@@ -7,7 +7,6 @@
 #include "common/custommsg.h"
 #include "displaytext.h"
 #include "duilib/uidlgbuilder.h"
-#include "duilib/uilifetime.h"
 #include "platform/sysinfo.h"
 
 using namespace DuiLib;
@@ -37,12 +36,10 @@ CFrameHoverUI::CFrameHoverUI() = default;
 CFrameHoverUI::~CFrameHoverUI() {
     ClearMessages();
     FreeRowTags();
-    DropSpareRows();
 }
 
 void CFrameHoverUI::OnReleaseWindow() {
     FreeRowTags();
-    DropSpareRows();
     m_pManagerName = nullptr;
     m_pHeadImage = nullptr;
     m_pViewAll = nullptr;
@@ -67,19 +64,6 @@ void CFrameHoverUI::FreeRowTags() {
         delete reinterpret_cast<std::wstring*>(row->GetTag());
         row->SetTag(0);
     }
-}
-
-void CFrameHoverUI::DropSpareRows() {
-    for (CControlUI* row : m_vecSpareRows)
-        ReleaseControl(row);
-    m_vecSpareRows.clear();
-}
-
-// Out of the list with its widgets kept.
-void CFrameHoverUI::DetachRow(CControlUI* row) {
-    m_pList->SetAutoDestroy(false);
-    m_pList->Remove(row);
-    m_pList->SetAutoDestroy(true);
 }
 
 void CFrameHoverUI::InitWindow() {
@@ -277,8 +261,9 @@ void CFrameHoverUI::RefreshList() {
 
 std::wstring* CFrameHoverUI::RowId(CControlUI* row) { return reinterpret_cast<std::wstring*>(row->GetTag()); }
 
-// Rows stay while their conversation is shown; a row whose conversation left the visible four
-// is handed to the one that entered, and rows the list no longer needs wait aside.
+// One row per place: the i-th conversation is shown in the i-th row, and a row the records no
+// longer fill is hidden rather than removed. Adding or moving a row sets up its whole subtree
+// again, which costs several times showing the tip; changing its texts costs a part of that.
 void CFrameHoverUI::RebuildList() {
     std::lock_guard<std::recursive_mutex> lock(m_csMsg);
     SIZE size = HoverClientSize(m_vecMsg.size());
@@ -287,70 +272,43 @@ void CFrameHoverUI::RebuildList() {
         return;
     // A kept selection would swallow the next click on the same row.
     m_pList->SelectItem(-1, false, false);
-    size_t shown = std::min(m_vecMsg.size(), static_cast<size_t>(kMaxRows));
-    std::map<std::wstring, CControlUI*> kept;
-    std::vector<CControlUI*> spare;
+    const int shown = static_cast<int>(std::min(m_vecMsg.size(), static_cast<size_t>(kMaxRows)));
+    while (m_pList->GetCount() < shown) {
+        CControlUI* row = CreateRow();
+        if (!row)
+            break;
+        m_pList->Add(row);
+    }
     for (int i = 0; i < m_pList->GetCount(); ++i) {
         CControlUI* row = m_pList->GetItemAt(i);
-        const std::wstring* id = RowId(row);
-        bool stays = id && std::any_of(m_vecMsg.begin(), m_vecMsg.begin() + static_cast<std::ptrdiff_t>(shown),
-                                       [&](const CMsgInfo* r) { return r->m_strId == *id; });
-        if (stays)
-            kept[*RowId(row)] = row;
-        else
-            spare.push_back(row);
-    }
-    int placed = 0;
-    for (size_t i = 0; i < shown; ++i) {
-        const CMsgInfo* r = m_vecMsg[i];
-        CControlUI* row = nullptr;
-        auto it = kept.find(r->m_strId);
-        if (it != kept.end()) {
-            row = it->second;
-        } else if (!spare.empty()) {
-            row = spare.back();
-            spare.pop_back();
-            delete RowId(row);
-            row->SetTag(reinterpret_cast<UINT_PTR>(new std::wstring(r->m_strId)));
-        } else if (!m_vecSpareRows.empty()) {
-            row = m_vecSpareRows.back();
-            m_vecSpareRows.pop_back();
-            row->SetTag(reinterpret_cast<UINT_PTR>(new std::wstring(r->m_strId)));
+        if (i < shown) {
+            const CMsgInfo& r = *m_vecMsg[static_cast<size_t>(i)];
+            SetRowId(row, &r.m_strId);
+            FillRow(row, r);
+            row->SetVisible(true);
         } else {
-            row = CreateRow(r->m_strId);
+            SetRowId(row, nullptr);
+            row->SetVisible(false);
         }
-        if (!row)
-            continue;
-        PlaceRow(row, placed++);
-        FillRow(row, *r);
-    }
-    for (CControlUI* row : spare) {
-        delete RowId(row);
-        row->SetTag(0);
-        DetachRow(row);
-        m_vecSpareRows.push_back(row);
     }
 }
 
-CControlUI* CFrameHoverUI::CreateRow(const std::wstring& id) {
+void CFrameHoverUI::SetRowId(CControlUI* row, const std::wstring* id) {
+    std::wstring* now = RowId(row);
+    if (now && id && *now == *id)
+        return;
+    delete now;
+    row->SetTag(id ? reinterpret_cast<UINT_PTR>(new std::wstring(*id)) : 0);
+}
+
+CControlUI* CFrameHoverUI::CreateRow() {
     CDialogBuilder builder;
     CControlUI* row = builder.Create(L"listitem_hovermsg.xml", nullptr, this, &m_PaintManager);
     if (!row)
         return nullptr;
     row->SetFixedWidth(254);
     row->SetFixedHeight(60);
-    row->SetTag(reinterpret_cast<UINT_PTR>(new std::wstring(id)));
     return row;
-}
-
-// Moves `row` to `index` (or adds it there) without rebuilding its widgets.
-void CFrameHoverUI::PlaceRow(CControlUI* row, int index) {
-    int now = m_pList->GetItemIndex(row);
-    if (now == index)
-        return;
-    if (now >= 0)
-        DetachRow(row);
-    m_pList->AddAt(row, index);
 }
 
 namespace {

@@ -79,10 +79,6 @@ protected:
 
 private:
     void FreeRowTags();
-    // Rows out of the list wait, without their id, for the next conversation that needs one:
-    // building a row costs several times showing the tip.
-    void DropSpareRows();
-    void DetachRow(DuiLib::CControlUI* row);
     // Runs `work` now on the window's thread, or posts it there from any other thread.
     void OnWindowThread(std::function<void()> work);
     // Asks for one RefreshList in the next turn of the window's loop, unless one is asked for.
@@ -95,8 +91,9 @@ private:
     void RefreshList();
     void RebuildList();
     static std::wstring* RowId(DuiLib::CControlUI* row);
-    DuiLib::CControlUI* CreateRow(const std::wstring& id);
-    void PlaceRow(DuiLib::CControlUI* row, int index);
+    // The row's tag: a heap copy of the id it shows, or none for a hidden row.
+    static void SetRowId(DuiLib::CControlUI* row, const std::wstring* id);
+    DuiLib::CControlUI* CreateRow();
     void FillRow(DuiLib::CControlUI* row, const CMsgInfo& r);
     void AdjustPosition();
     void OnHoverTimer(UINT_PTR id);
@@ -107,7 +104,6 @@ private:
     CHeadUI* m_pHeadImage = nullptr;
     DuiLib::CControlUI* m_pViewAll = nullptr;
     DuiLib::CListUI* m_pList = nullptr;
-    std::vector<DuiLib::CControlUI*> m_vecSpareRows; // out of the list, at most kMaxRows
     std::wstring m_strManagerId;
     std::wstring m_strManagerName;
     std::wstring m_strManagerAvatar;
