@@ -5,7 +5,8 @@
 //    insert (rollback journal, full sync);
 //  - 500 failed events stored, reloaded and deleted, against the same statements in raw
 //    SQLite, once with the rollback journal and once in WAL mode;
-//  - the re-upload pass with 10, 1,000 and 10,000 stored events, and what a store of 10,000
+//  - the re-upload pass with 10, 1,000 and 10,000 stored events, its growth per decade of
+//    stored events against linear growth, and what a store of 10,000
 //    costs the thread that opens it.
 // Each comparison prints a "ratio:" line that tools/run-bench.sh gathers into one table.
 #include <curl/curl.h>
@@ -13,6 +14,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -26,6 +28,7 @@
 #include "demopeer.h"
 #include "events/eventlogmanage.h"
 #include "net/httpwork.h"
+#include "sections.h"
 
 using Clock = std::chrono::steady_clock;
 
@@ -51,7 +54,7 @@ double Median(std::vector<double> v) {
 }
 
 void PrintRatio(const std::string& measure, double ours, double floor, const char* unit, const std::string& goal) {
-    std::printf("ratio: %s | %.0f %s | %.0f %s | %.2fx | %s\n", measure.c_str(), ours, unit, floor, unit,
+    std::printf("ratio: %s | %.1f %s | %.1f %s | %.2fx | %s\n", measure.c_str(), ours, unit, floor, unit,
                 floor > 0 ? ours / floor : 0.0, goal.c_str());
     std::fflush(stdout);
 }
@@ -302,8 +305,10 @@ void CompareStoreReloadDelete(const std::string& base) {
 
 void ReuploadCurve(const std::string& base, const DemoPeer& server) {
     std::printf("re-upload pass at start (demo server over loopback):\n");
-    std::printf("  %8s  %10s  %12s  %14s\n", "stored", "pass ms", "us per event", "open+start ms");
-    double openEmpty = 0;
+    std::printf("  %8s  %10s  %12s  %14s  %18s\n", "stored", "pass ms", "us per event", "open+start ms",
+                "growth per decade");
+    double openEmpty = 0, previousPass = 0, worstGrowth = 0;
+    int previousN = 0;
     for (int n : {0, 10, 1000, 10000}) {
         std::vector<double> pass, open;
         for (int run = 0; run < (n >= 10000 ? 1 : 3); ++run) {
@@ -324,12 +329,21 @@ void ReuploadCurve(const std::string& base, const DemoPeer& server) {
             openEmpty = Median(open);
             continue;
         }
-        std::printf("  %8d  %10.1f  %12.1f  %14.2f\n", n, Median(pass), 1000.0 * Median(pass) / n, Median(open));
+        // Per decade of stored events, so 10 to 1,000 counts as two.
+        double growth = previousN > 0 ? std::pow(Median(pass) / previousPass, 1.0 / std::log10(double(n) / previousN))
+                                      : 0;
+        worstGrowth = std::max(worstGrowth, growth);
+        std::printf("  %8d  %10.1f  %12.1f  %14.2f  %17.2fx\n", n, Median(pass), 1000.0 * Median(pass) / n,
+                    Median(open), growth);
+        previousN = n;
+        previousPass = Median(pass);
         if (n == 10000)
             std::printf("ratio: store opened and threads started with 10,000 stored (vs empty store) | %.2f ms | "
                         "%.2f ms | %.2fx | the pass runs off the opening thread\n",
                         Median(open), openEmpty, openEmpty > 0 ? Median(open) / openEmpty : 0.0);
     }
+    PrintRatio("re-upload pass, worst growth per decade of stored events, 10 to 10,000 (vs linear, 10x)", worstGrowth,
+               10, "x", "<= 1x of linear");
     std::fflush(stdout);
 }
 
@@ -348,14 +362,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "demo server did not start\n");
         return 1;
     }
-    auto wanted = [&](const char* name) {
-        if (argc < 2)
-            return true;
-        for (int i = 1; i < argc; ++i)
-            if (std::string(argv[i]) == name)
-                return true;
-        return false;
-    };
+    auto wanted = [&](const char* name) { return BenchSectionWanted(argc, argv, name); };
     if (wanted("uploads"))
         CompareUploads(base, server);
     if (wanted("refused"))
