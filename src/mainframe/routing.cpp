@@ -78,7 +78,8 @@ void CMainFrameUI::ResetAccountState() {
     m_strTrayTip = kTrayTitle;
     if (m_pTrayIcon)
         m_pTrayIcon->SetTooltipText(m_strTrayTip.c_str());
-    m_strUserName.clear();
+    // The page may have sent any length of name; clear() would keep its buffer for the session.
+    std::wstring().swap(m_strUserName);
     m_bHasPermission = false;
     m_nOtaId = 0;
     if (m_pBtnMsgCenter)

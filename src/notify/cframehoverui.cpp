@@ -14,6 +14,8 @@ using namespace DuiLib;
 namespace {
 // Posted to the window itself: wParam is a heap std::function run and deleted there.
 constexpr UINT kRunPostedWork = WM_USER + 0x311;
+// Posted to the window itself: the records changed since the rows were last laid out.
+constexpr UINT kRefreshRows = WM_USER + 0x312;
 } // namespace
 
 SIZE HoverClientSize(size_t count) {
@@ -43,6 +45,10 @@ void CFrameHoverUI::OnReleaseWindow() {
     m_pViewAll = nullptr;
     m_pList = nullptr;
     m_bShow = 0;
+    {
+        std::lock_guard<std::recursive_mutex> lock(m_csMsg);
+        m_bRefreshPosted = false; // the posted refresh goes with the window
+    }
     CSmallWindowUI::OnReleaseWindow();
 }
 
@@ -76,6 +82,14 @@ LRESULT CFrameHoverUI::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
             (*work)();
         return 0;
     }
+    if (uMsg == kRefreshRows) {
+        {
+            std::lock_guard<std::recursive_mutex> lock(m_csMsg);
+            m_bRefreshPosted = false;
+        }
+        RefreshList();
+        return 0;
+    }
     if (uMsg == WM_TIMER)
         OnHoverTimer(wParam);
     return CSmallWindowUI::HandleMessage(uMsg, wParam, lParam);
@@ -103,6 +117,17 @@ void CFrameHoverUI::OnWindowThread(std::function<void()> work) {
     auto* posted = new std::function<void()>(std::move(work));
     if (!platform::PostMessage(m_hWnd, kRunPostedWork, reinterpret_cast<WPARAM>(posted), 0))
         delete posted;
+}
+
+void CFrameHoverUI::ScheduleRefresh() {
+    std::lock_guard<std::recursive_mutex> lock(m_csMsg);
+    if (m_bRefreshPosted)
+        return;
+    if (!m_hWnd) {
+        RefreshList(); // no rows to lay out: only the wanted size follows the records
+        return;
+    }
+    m_bRefreshPosted = platform::PostMessage(m_hWnd, kRefreshRows, 0, 0) != FALSE;
 }
 
 void CFrameHoverUI::SetManagerInfo(const std::wstring& id, const std::wstring& name, const std::wstring& avatar,
@@ -145,7 +170,7 @@ void CFrameHoverUI::Upsert(const std::wstring& id, const std::wstring& name, con
             MoveToFront(record);
         }
     }
-    OnWindowThread([this] { RefreshList(); });
+    ScheduleRefresh();
 }
 
 void CFrameHoverUI::AddMessage(const std::wstring& id, const std::wstring& name, const std::wstring& avatar,
@@ -188,11 +213,11 @@ void CFrameHoverUI::RemoveMessage(const std::wstring& id) {
             m_mapMsg.erase(it);
         }
     }
+    ScheduleRefresh();
     OnWindowThread([this] { AfterRemoval(); });
 }
 
 void CFrameHoverUI::AfterRemoval() {
-    RefreshList();
     if (GetMessageCount() == 0) {
         HideHover();
         platform::PostMessage(m_hMainWnd, WM_HOVER_EMPTY, 0, 0);
@@ -236,8 +261,9 @@ void CFrameHoverUI::RefreshList() {
 
 std::wstring* CFrameHoverUI::RowId(CControlUI* row) { return reinterpret_cast<std::wstring*>(row->GetTag()); }
 
-// Building a row costs far more than the tip itself, so rows stay while their conversation is
-// shown; a row whose conversation left the visible four is handed to the one that entered.
+// One row per place: the i-th conversation is shown in the i-th row, and a row the records no
+// longer fill is hidden rather than removed. Adding or moving a row sets up its whole subtree
+// again, which costs several times showing the tip; changing its texts costs a part of that.
 void CFrameHoverUI::RebuildList() {
     std::lock_guard<std::recursive_mutex> lock(m_csMsg);
     SIZE size = HoverClientSize(m_vecMsg.size());
@@ -246,68 +272,43 @@ void CFrameHoverUI::RebuildList() {
         return;
     // A kept selection would swallow the next click on the same row.
     m_pList->SelectItem(-1, false, false);
-    size_t shown = std::min(m_vecMsg.size(), static_cast<size_t>(kMaxRows));
-    std::map<std::wstring, CControlUI*> kept;
-    std::vector<CControlUI*> spare;
+    const int shown = static_cast<int>(std::min(m_vecMsg.size(), static_cast<size_t>(kMaxRows)));
+    while (m_pList->GetCount() < shown) {
+        CControlUI* row = CreateRow();
+        if (!row)
+            break;
+        m_pList->Add(row);
+    }
     for (int i = 0; i < m_pList->GetCount(); ++i) {
         CControlUI* row = m_pList->GetItemAt(i);
-        const std::wstring* id = RowId(row);
-        bool stays = id && std::any_of(m_vecMsg.begin(), m_vecMsg.begin() + static_cast<std::ptrdiff_t>(shown),
-                                       [&](const CMsgInfo* r) { return r->m_strId == *id; });
-        if (stays)
-            kept[*RowId(row)] = row;
-        else
-            spare.push_back(row);
-    }
-    int placed = 0;
-    for (size_t i = 0; i < shown; ++i) {
-        const CMsgInfo* r = m_vecMsg[i];
-        CControlUI* row = nullptr;
-        auto it = kept.find(r->m_strId);
-        if (it != kept.end()) {
-            row = it->second;
-        } else if (!spare.empty()) {
-            row = spare.back();
-            spare.pop_back();
-            delete RowId(row);
-            row->SetTag(reinterpret_cast<UINT_PTR>(new std::wstring(r->m_strId)));
+        if (i < shown) {
+            const CMsgInfo& r = *m_vecMsg[static_cast<size_t>(i)];
+            SetRowId(row, &r.m_strId);
+            FillRow(row, r);
+            row->SetVisible(true);
         } else {
-            row = CreateRow(r->m_strId);
+            SetRowId(row, nullptr);
+            row->SetVisible(false);
         }
-        if (!row)
-            continue;
-        PlaceRow(row, placed++);
-        FillRow(row, *r);
-    }
-    for (CControlUI* row : spare) {
-        delete RowId(row);
-        row->SetTag(0);
-        m_pList->Remove(row);
     }
 }
 
-CControlUI* CFrameHoverUI::CreateRow(const std::wstring& id) {
+void CFrameHoverUI::SetRowId(CControlUI* row, const std::wstring* id) {
+    std::wstring* now = RowId(row);
+    if (now && id && *now == *id)
+        return;
+    delete now;
+    row->SetTag(id ? reinterpret_cast<UINT_PTR>(new std::wstring(*id)) : 0);
+}
+
+CControlUI* CFrameHoverUI::CreateRow() {
     CDialogBuilder builder;
     CControlUI* row = builder.Create(L"listitem_hovermsg.xml", nullptr, this, &m_PaintManager);
     if (!row)
         return nullptr;
     row->SetFixedWidth(254);
     row->SetFixedHeight(60);
-    row->SetTag(reinterpret_cast<UINT_PTR>(new std::wstring(id)));
     return row;
-}
-
-// Moves `row` to `index` (or adds it there) without rebuilding its widgets.
-void CFrameHoverUI::PlaceRow(CControlUI* row, int index) {
-    int now = m_pList->GetItemIndex(row);
-    if (now == index)
-        return;
-    if (now >= 0) {
-        m_pList->SetAutoDestroy(false);
-        m_pList->Remove(row);
-        m_pList->SetAutoDestroy(true);
-    }
-    m_pList->AddAt(row, index);
 }
 
 namespace {

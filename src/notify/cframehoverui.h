@@ -2,7 +2,9 @@
 // The hover list over the tray icon: the signed-in manager and up to four unread
 // conversations, newest first. The records may be fed from any thread; one lock guards them.
 // Everything that touches the window (rows, header, size, hiding) runs on the window's
-// thread: from another thread it is posted there.
+// thread: from another thread it is posted there. The rows follow the records once per turn
+// of the window's message loop, however many updates that turn brought, so a burst of page
+// calls costs one rebuild.
 #include <ctime>
 #include <functional>
 #include <map>
@@ -50,6 +52,7 @@ public:
     void SetManagerInfo(const std::wstring& id, const std::wstring& name, const std::wstring& avatar,
                         const std::wstring& trayTip);
     // One more message of a conversation: count + 1, moved to the top. Empty ids are ignored.
+    // The records change at once; the rows, size and place follow in the next turn of the loop.
     void AddMessage(const std::wstring& id, const std::wstring& name, const std::wstring& avatar,
                     const std::wstring& text);
     // A conversation with a known unread count, moved to the top.
@@ -78,6 +81,8 @@ private:
     void FreeRowTags();
     // Runs `work` now on the window's thread, or posts it there from any other thread.
     void OnWindowThread(std::function<void()> work);
+    // Asks for one RefreshList in the next turn of the window's loop, unless one is asked for.
+    void ScheduleRefresh();
     // After a removal: hide and tell the owner when nothing is left.
     void AfterRemoval();
     void Upsert(const std::wstring& id, const std::wstring& name, const std::wstring& avatar, const std::wstring& text,
@@ -86,8 +91,9 @@ private:
     void RefreshList();
     void RebuildList();
     static std::wstring* RowId(DuiLib::CControlUI* row);
-    DuiLib::CControlUI* CreateRow(const std::wstring& id);
-    void PlaceRow(DuiLib::CControlUI* row, int index);
+    // The row's tag: a heap copy of the id it shows, or none for a hidden row.
+    static void SetRowId(DuiLib::CControlUI* row, const std::wstring* id);
+    DuiLib::CControlUI* CreateRow();
     void FillRow(DuiLib::CControlUI* row, const CMsgInfo& r);
     void AdjustPosition();
     void OnHoverTimer(UINT_PTR id);
@@ -107,5 +113,6 @@ private:
     std::map<std::wstring, CMsgInfo*> m_mapMsg;
     std::vector<CMsgInfo*> m_vecMsg;
     int m_bShow = 0;
+    bool m_bRefreshPosted = false; // guarded by m_csMsg
     CTrayIconPos m_trayPos;
 };

@@ -595,6 +595,10 @@ TEST_F(MainWindowTest, HugeArgumentsAreShownCutAndSentWhole) {
     EXPECT_EQ(sqlite3_column_int(st, 0), 0) << "the refused event was kept for sending again";
     sqlite3_finalize(st);
     sqlite3_close(db);
+
+    // Signed out, nothing of the name stays with the window.
+    Call(L"ChangeUser", {});
+    EXPECT_LT(frame->GetUserName().capacity(), 1024u);
 }
 
 // The main window on a scaled screen. The screen is fixed when Qt starts, so each scale runs

@@ -3,12 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <QCursor>
-#include <QPointer>
 #include <QTest>
 
 #include <QThread>
 #include <QWidget>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -41,6 +41,8 @@ protected:
     }
 
     bool Visible() const { return platform::IsWindowVisible(hover->GetHWND()) != 0; }
+    // The rows, size and place follow the records in the loop's next turn.
+    static void NextTurn() { platform::PumpMessages(1); }
     std::wstring RowId(int i) const {
         CControlUI* row = list->GetItemAt(i);
         auto* id = row ? reinterpret_cast<std::wstring*>(row->GetTag()) : nullptr;
@@ -68,12 +70,15 @@ protected:
         ASSERT_NE(row, nullptr);
         QTest::mouseClick(row->GetWidget(), Qt::LeftButton, Qt::NoModifier, row->GetWidget()->rect().center());
     }
+    // The rows the merchant sees, top to bottom.
     std::vector<CControlUI*> Rows() const {
         std::vector<CControlUI*> rows;
         for (int i = 0; i < list->GetCount(); ++i)
-            rows.push_back(list->GetItemAt(i));
+            if (list->GetItemAt(i)->IsVisible())
+                rows.push_back(list->GetItemAt(i));
         return rows;
     }
+    size_t Shown() const { return Rows().size(); }
     void Add(int n) {
         for (int i = 1; i <= n; ++i)
             hover->AddMessage(L"c" + std::to_wstring(i), L"customer " + std::to_wstring(i), L"", L"hello");
@@ -95,7 +100,8 @@ TEST_F(HoverTest, RepeatedConversationKeepsOneRecordCountedAndOnTop) {
     ASSERT_TRUE(hover->GetMessage(L"c1", r));
     EXPECT_EQ(r.m_nCount, 2);
     EXPECT_EQ(r.m_strText, L"second");
-    ASSERT_EQ(list->GetCount(), 2);
+    NextTurn();
+    ASSERT_EQ(Shown(), 2u);
     EXPECT_EQ(RowId(0), L"c1");
     EXPECT_EQ(RowText(0, L"msg_num"), L"2");
     EXPECT_EQ(RowText(0, L"user_name"), L"Ann B.");
@@ -109,17 +115,19 @@ TEST_F(HoverTest, RepeatedConversationKeepsOneRecordCountedAndOnTop) {
     hover->AddMessage(L"", L"x", L"", L"x");
     hover->SetUnreadMessage(L"", L"x", 3, L"", L"x");
     EXPECT_EQ(hover->GetMessageCount(), 2);
-    EXPECT_EQ(list->GetCount(), 2);
+    EXPECT_EQ(Shown(), 2u);
 }
 
 TEST_F(HoverTest, KnownUnreadCountIsShownCappedAt99) {
     hover->SetUnreadMessage(L"c1", L"Ann", 150, L"", L"text");
+    NextTurn();
     EXPECT_EQ(RowText(0, L"msg_num"), L"99");
     CMsgInfo r;
     ASSERT_TRUE(hover->GetMessage(L"c1", r));
     EXPECT_EQ(r.m_nCount, 150); // only the display is capped
     hover->SetUnreadMessage(L"c1", L"Ann", 0, L"", L"text");
     EXPECT_EQ(hover->GetMessageCount(), 1);
+    NextTurn();
     EXPECT_EQ(RowText(0, L"msg_num"), L"0");
     // A known count replaces, a new message adds to it.
     hover->AddMessage(L"c1", L"Ann", L"", L"more");
@@ -131,23 +139,26 @@ TEST_F(HoverTest, FourRowsAtMostAndTheFifthComesBackWhenOneGoes) {
     const LONG heights[] = {136, 196, 256, 316, 316};
     for (int i = 1; i <= 5; ++i) {
         hover->AddMessage(L"c" + std::to_wstring(i), L"n", L"", L"t");
+        NextTurn();
         RECT rc = Client();
         EXPECT_EQ(rc.right - rc.left, 258) << i;
         EXPECT_EQ(rc.bottom - rc.top, heights[i - 1]) << i;
     }
-    ASSERT_EQ(list->GetCount(), 4);
+    ASSERT_EQ(Shown(), 4u);
     EXPECT_EQ(RowId(0), L"c5");
     EXPECT_EQ(RowId(3), L"c2");
     hover->RemoveMessage(L"c3");
-    ASSERT_EQ(list->GetCount(), 4);
+    NextTurn();
+    ASSERT_EQ(Shown(), 4u);
     EXPECT_EQ(RowId(2), L"c2");
     EXPECT_EQ(RowId(3), L"c1");
     // Down to one record the window is 136 high, as with none.
     hover->RemoveMessage(L"c5");
     hover->RemoveMessage(L"c4");
     hover->RemoveMessage(L"c2");
+    NextTurn();
     EXPECT_EQ(Client().bottom, 136);
-    EXPECT_EQ(list->GetCount(), 1);
+    EXPECT_EQ(Shown(), 1u);
 }
 
 TEST_F(HoverTest, EmptyingTheStoreHidesAndTellsTheMainWindow) {
@@ -167,7 +178,7 @@ TEST_F(HoverTest, EmptyingTheStoreHidesAndTellsTheMainWindow) {
     ASSERT_TRUE(WaitFor([&] { return main->Count(WM_HOVER_EMPTY) == 2; }));
     Pump(100);
     EXPECT_EQ(main->Count(WM_HOVER_EMPTY), 2u);
-    EXPECT_EQ(list->GetCount(), 0);
+    EXPECT_EQ(Shown(), 0u);
 }
 
 TEST_F(HoverTest, PlacedOnTheWorkAreaBottomCentredOnTheIconButNotPastTheRightEdge) {
@@ -183,6 +194,7 @@ TEST_F(HoverTest, PlacedOnTheWorkAreaBottomCentredOnTheIconButNotPastTheRightEdg
 
     // The window itself, with no tray host to find the icon: centred on x = 0.
     Add(2);
+    NextTurn();
     RECT rc{};
     platform::GetWindowRect(hover->GetHWND(), &rc);
     EXPECT_EQ(rc.left, -129);
@@ -226,7 +238,7 @@ TEST_F(HoverTest, CursorOnTheIconsRightAndBottomEdgeKeepsTheWindowOpen) {
 TEST_F(HoverTest, ChosenRowAsksToOpenItsConversation) {
     Add(2); // c2 on top
     hover->ShowHover();
-    ASSERT_EQ(list->GetCount(), 2);
+    ASSERT_EQ(Shown(), 2u);
     list->SelectItem(1);
     ASSERT_TRUE(WaitFor([&] { return main->Count(WM_OPEN_CONVERSATION) == 1; }));
     EXPECT_EQ(main->received.back().text, L"c1");
@@ -253,7 +265,7 @@ TEST_F(HoverTest, ClearedStoreShowsNothing) {
     Add(1);
     hover->ShowHover();
     EXPECT_TRUE(Visible());
-    EXPECT_EQ(list->GetCount(), 1);
+    EXPECT_EQ(Shown(), 1u);
 }
 
 TEST_F(HoverTest, StoreOutlivesItsWindowBeingDestroyed) {
@@ -284,7 +296,7 @@ TEST_F(HoverTest, FedFromAnotherThreadTheWindowWorkRunsOnTheWindowsThread) {
     });
     feeder.join();
     EXPECT_EQ(hover->GetMessageCount(), 5); // the records change at once
-    ASSERT_TRUE(WaitFor([&] { return list->GetCount() == 4 && RowId(0) == L"t5"; }));
+    ASSERT_TRUE(WaitFor([&] { return Shown() == 4 && RowId(0) == L"t5"; }));
     for (int i = 0; i < list->GetCount(); ++i)
         EXPECT_EQ(list->GetItemAt(i)->GetWidget()->thread(), QThread::currentThread()) << "row " << i;
     EXPECT_EQ(std::wstring(hover->GetPaintManager().FindControl(L"manager_name")->GetText()), L"Ann");
@@ -296,51 +308,52 @@ TEST_F(HoverTest, FedFromAnotherThreadTheWindowWorkRunsOnTheWindowsThread) {
     });
     drainer.join();
     ASSERT_TRUE(WaitFor([&] { return main->Count(WM_HOVER_EMPTY) > 0; }));
-    EXPECT_EQ(list->GetCount(), 0);
+    EXPECT_EQ(Shown(), 0u);
     EXPECT_FALSE(Visible());
 }
 
-TEST_F(HoverTest, UpdatesKeepTheShownRowsAndAGoneConversationsRowGoesWithItsClick) {
+TEST_F(HoverTest, UpdatesRefillTheRowsInPlaceAndAGoneConversationsPlaceOpensTheNext) {
     Add(3); // c3, c2, c1
     hover->ShowHover();
     std::vector<CControlUI*> before = Rows();
     ASSERT_EQ(before.size(), 3u);
 
-    // The top conversation changes in place.
     hover->SetUnreadMessage(L"c3", L"Cleo", 7, L"", L"new text");
+    NextTurn();
     EXPECT_EQ(Rows(), before);
     EXPECT_EQ(RowText(0, L"msg_num"), L"7");
     EXPECT_EQ(RowText(0, L"msg_text"), L"new text");
     EXPECT_EQ(RowText(0, L"user_name"), L"Cleo");
 
-    // The bottom one moves up with its own row; the others keep theirs, shifted down.
+    // The bottom one moves up: the rows stay where they are and show the new order.
     hover->AddMessage(L"c1", L"customer 1", L"", L"moved up");
-    EXPECT_EQ(Rows(), (std::vector<CControlUI*>{before[2], before[0], before[1]}));
+    NextTurn();
+    EXPECT_EQ(Rows(), before);
     EXPECT_EQ(RowId(0), L"c1");
     EXPECT_EQ(RowText(0, L"msg_num"), L"2");
     EXPECT_EQ(RowText(0, L"msg_text"), L"moved up");
+    EXPECT_EQ(RowId(1), L"c3");
     EXPECT_EQ(RowText(1, L"msg_num"), L"7");
+    EXPECT_EQ(RowText(2, L"user_name"), L"customer 2");
 
-    QPointer<QWidget> goneWidget = before[0]->GetWidget();
     hover->RemoveMessage(L"c3");
-    ASSERT_EQ(list->GetCount(), 2);
-    EXPECT_EQ(Rows(), (std::vector<CControlUI*>{before[2], before[1]}));
-    // Its widget leaves the window (deleted later by Qt).
-    EXPECT_TRUE(goneWidget.isNull() || (!goneWidget->isVisible() && !goneWidget->parentWidget()));
+    NextTurn();
+    EXPECT_EQ(Rows(), (std::vector<CControlUI*>{before[0], before[1]}));
+    EXPECT_FALSE(before[2]->GetWidget()->isVisible());
     EXPECT_EQ(Client().bottom, 196);
-    // Where c3's row was, the click now opens c2.
+    // Where c3 was, the click now opens c2.
     ClickRow(1);
     ASSERT_TRUE(WaitFor([&] { return main->Count(WM_OPEN_CONVERSATION) == 1; }));
     EXPECT_EQ(main->received.back().text, L"c2");
 }
 
-TEST_F(HoverTest, AConversationEnteringTheFourTakesTheRowOfTheOneThatLeft) {
+TEST_F(HoverTest, AConversationEnteringTheFourIsShownOnTopAndTheFifthComesBack) {
     Add(4); // c4 .. c1
     hover->ShowHover();
     std::vector<CControlUI*> before = Rows();
     hover->AddMessage(L"c5", L"Eve", L"", L"newest");
-    ASSERT_EQ(list->GetCount(), 4);
-    EXPECT_EQ(Rows(), (std::vector<CControlUI*>{before[3], before[0], before[1], before[2]}));
+    NextTurn();
+    EXPECT_EQ(Rows(), before);
     EXPECT_EQ(RowText(0, L"user_name"), L"Eve");
     EXPECT_EQ(RowText(0, L"msg_num"), L"1");
     EXPECT_EQ(RowId(3), L"c2");
@@ -349,6 +362,7 @@ TEST_F(HoverTest, AConversationEnteringTheFourTakesTheRowOfTheOneThatLeft) {
     EXPECT_EQ(main->received.back().text, L"c5");
     // c1 comes back into view when one of the four goes.
     hover->RemoveMessage(L"c5");
+    NextTurn();
     EXPECT_EQ(RowId(3), L"c1");
     EXPECT_EQ(RowText(3, L"user_name"), L"customer 1");
 }
@@ -363,4 +377,31 @@ TEST_F(HoverTest, TheSameRowCanBeChosenAgainWhenTheListOpensAgain) {
     ClickRow(1);
     ASSERT_TRUE(WaitFor([&] { return main->Count(WM_OPEN_CONVERSATION) == 2; }));
     EXPECT_EQ(main->received.back().text, L"c1");
+}
+
+TEST_F(HoverTest, RowsOfAnEmptiedListServeTheNextConversationsWithTheirOwnTexts) {
+    Add(3);
+    hover->ShowHover();
+    std::vector<CControlUI*> before = Rows();
+    for (int i = 1; i <= 3; ++i)
+        hover->RemoveMessage(L"c" + std::to_wstring(i));
+    NextTurn();
+    ASSERT_EQ(Shown(), 0u);
+
+    hover->AddMessage(L"n1", L"Nina", L"", L"first");
+    hover->SetUnreadMessage(L"n2", L"Omar", 7, L"", L"second");
+    hover->ShowHover();
+    EXPECT_EQ(Rows(), (std::vector<CControlUI*>{before[0], before[1]})) << "rows were built again";
+    EXPECT_EQ(RowId(0), L"n2");
+    EXPECT_EQ(RowText(0, L"user_name"), L"Omar");
+    EXPECT_EQ(RowText(0, L"msg_num"), L"7");
+    EXPECT_EQ(RowText(0, L"msg_text"), L"second");
+    EXPECT_EQ(RowId(1), L"n1");
+    EXPECT_EQ(RowText(1, L"user_name"), L"Nina");
+    EXPECT_EQ(RowText(1, L"msg_num"), L"1");
+    // A hidden row holds no conversation.
+    EXPECT_EQ(before[2]->GetTag(), 0u);
+    ClickRow(1);
+    ASSERT_TRUE(WaitFor([&] { return main->Count(WM_OPEN_CONVERSATION) == 1; }));
+    EXPECT_EQ(main->received.back().text, L"n1");
 }
