@@ -3,8 +3,9 @@
 //  - process start until the console's first page call reaches the program (median);
 //  - proportional memory (PSS) of all processes of each, the browser's helpers included,
 //    10 s after that call;
-//  - CPU used over a quiet interval while the tray blinks for an unread conversation, against
-//    the bare view idle;
+//  - CPU used over a quiet interval while the tray blinks for an unread conversation (clicked
+//    in the console after the memory was taken, measured once its tip has gone), against the
+//    bare view idle before its memory is taken;
 //  - the same start with 10,000 failed events waiting in "shopdesk.db" to be re-uploaded,
 //    against the empty store.
 // Every launch gets a fresh profile: guidance already seen, the build's workbench registered
@@ -17,7 +18,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -29,7 +29,6 @@
 #include <fstream>
 #include <functional>
 #include <map>
-#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -48,8 +47,8 @@ namespace {
 const int kRuns = 7;
 const int kStoredEvents = 10000;
 const double kMemoryAfterS = 10.0;
-const double kClickAfterS = 0.5;   // the unread conversation that sets the tray blinking
-const double kQuietFromS = 6.0;    // the tip it brings has gone by then (shown for 5 s)
+const double kQuietS = 4.0;    // the interval idle CPU is measured over
+const double kTipShownS = 5.5; // the tip an unread conversation brings has gone by then
 const int kStartTimeoutMs = 60000;
 const char kUid[] = "bench";
 
@@ -139,12 +138,21 @@ double CpuBetween(const std::map<std::string, double>& a, const std::map<std::st
     return used;
 }
 
-// Starts a program with its output in `outFd`; LaunchProgram hands it the driver's own.
-pid_t LaunchWithOutput(const std::string& program, const std::vector<std::string>& args, int outFd) {
+// Share of one core the processes of `root` used from now until `until`.
+double CpuOver(pid_t root, double until) {
+    auto before = CpuByThread(ProcessTree(root));
+    double from = NowS();
+    SleepUntil(until);
+    return CpuBetween(before, CpuByThread(ProcessTree(root))) / (NowS() - from);
+}
+
+// Starts a program with its standard output in `outFd` and its errors in `errFd`;
+// LaunchProgram hands it the driver's own.
+pid_t LaunchWithOutput(const std::string& program, const std::vector<std::string>& args, int outFd, int errFd) {
     std::fflush(stdout);
     int savedOut = dup(1), savedErr = dup(2);
     dup2(outFd, 1);
-    dup2(outFd, 2);
+    dup2(errFd, 2);
     pid_t pid = LaunchProgram(program, args);
     dup2(savedOut, 1);
     dup2(savedErr, 2);
@@ -164,13 +172,16 @@ bool Alive(pid_t pid) {
 // Ends a process and waits until its helpers have gone too, so the next launch finds no
 // browser of ours running.
 void EndTree(pid_t pid) {
+    if (pid <= 0)
+        return;
     std::vector<pid_t> tree = ProcessTree(pid);
     StopWorkbench(pid);
     double until = NowS() + 10;
     for (pid_t p : tree) {
         while (Alive(p) && NowS() < until)
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        kill(p, SIGKILL);
+        if (Alive(p))
+            kill(p, SIGKILL);
     }
 }
 
@@ -182,17 +193,6 @@ bool AnyBrowserHelperRunning() {
             fs::read_symlink(e.path() / "exe", ec).string().find("Vudeda") != std::string::npos)
             found = true;
     return found;
-}
-
-std::string Output(const std::string& command) {
-    std::string out;
-    if (FILE* p = popen(command.c_str(), "r")) {
-        char buf[256];
-        while (fgets(buf, sizeof buf, p))
-            out += buf;
-        pclose(p);
-    }
-    return out;
 }
 
 // ---- the console server's view -------------------------------------------------------------
@@ -269,7 +269,7 @@ bool SignInOnce(SBench& b) {
     b.signedIn = b.base + "signed-in";
     std::string url = b.console.BaseUrl() + "/admin/login?account=" + kUid + "&uid=" + kUid;
     int log = open(b.log.c_str(), O_WRONLY | O_APPEND);
-    pid_t pid = LaunchWithOutput(BAREVIEW_EXE, {"--sign-in", url, b.signedIn}, log);
+    pid_t pid = LaunchWithOutput(BAREVIEW_EXE, {"--sign-in", url, b.signedIn}, log, log);
     close(log);
     bool ok = WaitExit(pid, 40000) == 0 && fs::exists(b.signedIn + "/Browser");
     EndTree(pid);
@@ -291,9 +291,8 @@ bool ClickSimulatedUnread(pid_t pid) {
     for (const std::string& w : ShownWindowsOf(pid)) {
         if (WindowNameOf(w) != "QDX_IM")
             continue;
-        int x = 0, y = 0, width = 0;
-        std::string g = Output("xdotool getwindowgeometry --shell " + w + " 2>/dev/null");
-        if (std::sscanf(g.c_str(), "WINDOW=%*d\nX=%d\nY=%d\nWIDTH=%d", &x, &y, &width) != 3)
+        int x = 0, y = 0, width = 0, height = 0;
+        if (!WindowGeometry(w, x, y, width, height))
             return false;
         // The first button of the console's right-hand panel, below the title bar and header.
         return ClickScreenAt(x + width - 230, y + 170);
@@ -301,76 +300,81 @@ bool ClickSimulatedUnread(pid_t pid) {
     return false;
 }
 
+// Reads the bare view's output until it reports the first call; its monotonic time in s, or 0
+// when none came.
+double FirstCallReported(int fd) {
+    std::string out;
+    pollfd p{fd, POLLIN, 0};
+    while (out.find('\n', out.find("first-call ")) == std::string::npos && poll(&p, 1, kStartTimeoutMs) > 0) {
+        char buf[512];
+        ssize_t n = read(fd, buf, sizeof buf);
+        if (n <= 0)
+            break;
+        out.append(buf, static_cast<size_t>(n));
+    }
+    long long ns = 0;
+    size_t at = out.find("first-call ");
+    return at != std::string::npos && std::sscanf(out.c_str() + at, "first-call %lld", &ns) == 1 ? ns / 1e9 : 0;
+}
+
 SRun Launch(SBench& b, EWhat what, int round) {
     SRun run;
     std::string home = FreshHome(b, "run-" + std::to_string(round));
-    int log = open(b.log.c_str(), O_WRONLY | O_APPEND);
     for (int i = 0; i < 100 && AnyBrowserHelperRunning(); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     b.console.Get("/demo/requests/clear");
     b.mobile.Get("/demo/events/clear");
 
     pid_t pid = -1;
-    int fds[2] = {-1, -1};
     double t0 = 0, first = 0;
+    int log = open(b.log.c_str(), O_WRONLY | O_APPEND);
+    int report[2] = {-1, -1}; // the bare view's; open while it runs, so its writes never fail
     if (what == EWhat::bareView) {
         CopyBrowserProfile(b, home + "/bare");
-        if (pipe(fds) != 0)
-            return run;
-        t0 = NowS();
-        pid = LaunchWithOutput(BAREVIEW_EXE, {b.console.BaseUrl() + "/admin/index.php?uid=" + kUid, home + "/bare"},
-                               fds[1]);
-        close(fds[1]);
-        std::string out;
-        pollfd p{fds[0], POLLIN, 0};
-        while (out.find("first-call ") == std::string::npos && poll(&p, 1, kStartTimeoutMs) > 0) {
-            char buf[512];
-            ssize_t n = read(fds[0], buf, sizeof buf);
-            if (n <= 0)
-                break;
-            out.append(buf, static_cast<size_t>(n));
+        if (pipe(report) == 0) {
+            t0 = NowS();
+            pid = LaunchWithOutput(BAREVIEW_EXE,
+                                   {b.console.BaseUrl() + "/admin/index.php?uid=" + kUid, home + "/bare"}, report[1],
+                                   log);
+            close(report[1]);
+            first = FirstCallReported(report[0]);
         }
-        long long ns = 0;
-        size_t at = out.find("first-call ");
-        if (at != std::string::npos && std::sscanf(out.c_str() + at, "first-call %lld", &ns) == 1)
-            first = ns / 1e9;
     } else {
         std::string cache = PrepareWorkbenchProfile(b, home);
         if (what == EWhat::workbenchStored)
             FillStore(cache, kStoredEvents);
         t0 = NowS();
-        pid = LaunchWithOutput(SHOPDESK_EXE, {std::string("tessaril://uid=") + kUid + "/"}, log);
+        pid = LaunchWithOutput(SHOPDESK_EXE, {std::string("tessaril://uid=") + kUid + "/"}, log, log);
         auto manager = [](const std::string& t) { return t == "/avatar/manager.png"; };
         WaitUntil([&] { return (first = WorkbenchAvatarFetch(b.console, manager)) > 0 || WaitExit(pid, 0) != -1; },
                   kStartTimeoutMs);
     }
-    close(log);
 
     if (first > 0) {
         run.start = first - t0;
-        if (what != EWhat::workbenchStored) {
-            if (what == EWhat::workbench) {
-                SleepUntil(first + kClickAfterS);
-                auto customer = [](const std::string& t) { return t != "/avatar/manager.png"; };
-                if (!ClickSimulatedUnread(pid) ||
-                    !WaitUntil([&] { return WorkbenchAvatarFetch(b.console, customer) > 0; }, 5000))
-                    std::printf("warning: run %d: no unread conversation reached the workbench\n", round);
-            }
-            SleepUntil(first + kQuietFromS);
-            auto before = CpuByThread(ProcessTree(pid));
-            double quietStart = NowS();
+        if (what == EWhat::bareView) {
+            SleepUntil(first + kMemoryAfterS - kQuietS);
+            run.cpu = CpuOver(pid, first + kMemoryAfterS);
+            run.pss = PssMb(ProcessTree(pid));
+        } else if (what == EWhat::workbench) {
             SleepUntil(first + kMemoryAfterS);
-            std::vector<pid_t> tree = ProcessTree(pid);
-            run.cpu = CpuBetween(before, CpuByThread(tree)) / (NowS() - quietStart);
-            run.pss = PssMb(tree);
+            run.pss = PssMb(ProcessTree(pid));
+            auto customer = [](const std::string& t) { return t != "/avatar/manager.png"; };
+            if (!ClickSimulatedUnread(pid) ||
+                !WaitUntil([&] { return WorkbenchAvatarFetch(b.console, customer) > 0; }, 5000))
+                std::printf("warning: run %d: no unread conversation reached the workbench\n", round);
+            double clicked = NowS();
+            SleepUntil(clicked + kTipShownS);
+            run.cpu = CpuOver(pid, clicked + kTipShownS + kQuietS);
         }
     } else {
         std::printf("warning: run %d: no first page call within %d s (see %s)\n", round, kStartTimeoutMs / 1000,
                     b.log.c_str());
     }
-    if (fds[0] >= 0)
-        close(fds[0]);
     EndTree(pid);
+    close(log);
+    if (report[0] >= 0)
+        close(report[0]);
     fs::remove_all(home);
     std::fflush(stdout);
     return run;
@@ -475,8 +479,7 @@ int main(int argc, char** argv) {
 
     b.console.Stop();
     b.mobile.Stop();
-    kill(tray, SIGTERM);
-    WaitExit(tray, 2000);
+    EndTree(tray);
     // The programs' own output stays for a look.
     for (const auto& e : fs::directory_iterator(b.base))
         if (e.path() != b.log)
