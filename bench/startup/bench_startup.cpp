@@ -38,6 +38,7 @@
 #include "demopeer.h"
 #include "events/eventlogmanage.h"
 #include "net/httpwork.h"
+#include "platform/registryprotocol.h"
 #include "support/launch.h"
 
 namespace fs = std::filesystem;
@@ -213,6 +214,7 @@ struct SBench {
     std::string base;     // everything the driver writes
     std::string signedIn; // the bare view's profile after the sign-in
     std::string log;      // the programs' own output
+    std::string before;   // another build of the workbench to hold against the same floor
     DemoPeer console, mobile;
 };
 
@@ -229,7 +231,7 @@ std::string FreshHome(const SBench& b, const std::string& name) {
     setenv("HOME", home.c_str(), 1);
     setenv("XDG_DATA_HOME", (home + "/.local/share").c_str(), 1);
     setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
-    PointLaunchesAt(b.console, home);
+    PointLaunchesAt(b.console, home, /*freshProfile=*/true); // each launch registers its own program
     setenv("SHOPDESK_MOBILE_HOST", b.mobile.BaseUrl().c_str(), 1);
     return home;
 }
@@ -284,7 +286,7 @@ struct SRun {
     double cpu = 0;   // share of one core over the quiet interval
 };
 
-enum class EWhat { bareView, workbench, workbenchStored };
+enum class EWhat { bareView, workbench, workbenchStored, workbenchBefore };
 
 // The unread conversation: the console's own button, clicked with the pointer.
 bool ClickSimulatedUnread(pid_t pid) {
@@ -340,11 +342,13 @@ SRun Launch(SBench& b, EWhat what, int round) {
             first = FirstCallReported(report[0]);
         }
     } else {
+        std::string exe = what == EWhat::workbenchBefore ? b.before : SHOPDESK_EXE;
+        platform::RegisterProtocolHandler(exe);
         std::string cache = PrepareWorkbenchProfile(b, home);
         if (what == EWhat::workbenchStored)
             FillStore(cache, kStoredEvents);
         t0 = NowS();
-        pid = LaunchWithOutput(SHOPDESK_EXE, {std::string("tessaril://uid=") + kUid + "/"}, log, log);
+        pid = LaunchWithOutput(exe, {std::string("tessaril://uid=") + kUid + "/"}, log, log);
         auto manager = [](const std::string& t) { return t == "/avatar/manager.png"; };
         WaitUntil([&] { return (first = WorkbenchAvatarFetch(b.console, manager)) > 0 || WaitExit(pid, 0) != -1; },
                   kStartTimeoutMs);
@@ -356,7 +360,7 @@ SRun Launch(SBench& b, EWhat what, int round) {
             SleepUntil(first + kMemoryAfterS - kQuietS);
             run.cpu = CpuOver(pid, first + kMemoryAfterS);
             run.pss = PssMb(ProcessTree(pid));
-        } else if (what == EWhat::workbench) {
+        } else if (what != EWhat::workbenchStored) {
             SleepUntil(first + kMemoryAfterS);
             run.pss = PssMb(ProcessTree(pid));
             auto customer = [](const std::string& t) { return t != "/avatar/manager.png"; };
@@ -420,7 +424,9 @@ void ReexecIsolated(char** argv) {
 
 } // namespace
 
-// An argument gives the number of rounds (7 by default).
+// An argument gives the number of rounds (7 by default). SHOPDESK_BENCH_BEFORE may name the
+// executable of another build (an earlier one, with its files beside it), launched the same way
+// in every round and reported against the same floor.
 int main(int argc, char** argv) {
     if (!getenv("SHOPDESK_BENCH_STARTUP_X"))
         ReexecIsolated(argv);
@@ -450,21 +456,27 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    std::vector<SRun> bare, ours, stored;
-    const EWhat order[] = {EWhat::bareView, EWhat::workbench, EWhat::workbenchStored};
+    std::map<EWhat, std::vector<SRun>> runs;
+    std::vector<EWhat> order = {EWhat::bareView, EWhat::workbench, EWhat::workbenchStored};
+    if (const char* before = getenv("SHOPDESK_BENCH_BEFORE")) {
+        b.before = before;
+        order.push_back(EWhat::workbenchBefore);
+    }
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : kRuns;
     for (int round = 0; round < rounds; ++round) {
-        for (int i = 0; i < 3; ++i) {
-            EWhat what = order[(round + i) % 3];
-            SRun r = Launch(b, what, round);
-            (what == EWhat::bareView ? bare : what == EWhat::workbench ? ours : stored).push_back(r);
+        for (size_t i = 0; i < order.size(); ++i) {
+            EWhat what = order[(round + i) % order.size()];
+            runs[what].push_back(Launch(b, what, round));
         }
+        const SRun &ours = runs[EWhat::workbench].back(), &bare = runs[EWhat::bareView].back();
         std::printf("round %d: start %.3f s (bare %.3f s, 10,000 stored %.3f s), PSS %.0f MB (bare %.0f MB), "
                     "idle CPU %.2f %% (bare %.2f %%)\n",
-                    round + 1, ours.back().start, bare.back().start, stored.back().start, ours.back().pss,
-                    bare.back().pss, 100 * ours.back().cpu, 100 * bare.back().cpu);
+                    round + 1, ours.start, bare.start, runs[EWhat::workbenchStored].back().start, ours.pss, bare.pss,
+                    100 * ours.cpu, 100 * bare.cpu);
         std::fflush(stdout);
     }
+    const std::vector<SRun> &bare = runs[EWhat::bareView], &ours = runs[EWhat::workbench],
+                            &stored = runs[EWhat::workbenchStored];
 
     PrintRatio("start until the console's first page call reaches the program (median, vs bare view)",
                Median(Valid(ours, &SRun::start)), Median(Valid(bare, &SRun::start)), "%.3f s", "<= 1.05x");
@@ -475,6 +487,15 @@ int main(int argc, char** argv) {
                "reported");
     PrintRatio("start with 10,000 stored events re-uploaded (median, vs empty store)",
                Median(Valid(stored, &SRun::start)), Median(Valid(ours, &SRun::start)), "%.3f s", "<= 1.05x");
+    if (!b.before.empty()) {
+        const std::vector<SRun>& before = runs[EWhat::workbenchBefore];
+        PrintRatio("the same start of the build in SHOPDESK_BENCH_BEFORE (median, vs bare view)",
+                   Median(Valid(before, &SRun::start)), Median(Valid(bare, &SRun::start)), "%.3f s", "for comparison");
+        PrintRatio("its memory, 10 s after load (median, vs bare view)", Median(Valid(before, &SRun::pss)),
+                   Median(Valid(bare, &SRun::pss)), "%.0f MB", "for comparison");
+        PrintRatio("its idle CPU while the tray blinks (median, vs bare view idle)", 100 * Median(Valid(before, &SRun::cpu)),
+                   100 * Median(Valid(bare, &SRun::cpu)), "%.2f %% of a core", "for comparison");
+    }
     std::fflush(stdout);
 
     b.console.Stop();
