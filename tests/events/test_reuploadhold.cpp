@@ -7,6 +7,7 @@
 
 #include "common/sysutils.h"
 #include "demopeer.h"
+#include "earlierevents.h"
 #include "events/eventlogmanage.h"
 #include "net/httpwork.h"
 #include "storecheck.h"
@@ -27,20 +28,7 @@ protected:
         SDeployHosts hosts;
         hosts.strMobileApiHost = peer.BaseUrl();
         CHttpWork::GetInstance()->SetDeployHosts(hosts);
-        // What an earlier run could not send.
-        CEventLogManage earlier;
-        ASSERT_TRUE(earlier.InitDB(Utf8ToWide(cacheDir)));
-        CXDBPtr<IXDBConnection> conn;
-        ASSERT_TRUE(CEventLogManage::OpenStoreConnection(conn, Utf8ToWide(DbPath())));
-        SEventLogMsgEx ev;
-        ev.event_code = "sales_tessaril_receive_msg";
-        ev.uid = "u1";
-        ev.launch_guid = "EARLIER";
-        ev.app_ver = "2.1.4";
-        for (int i = 0; i < kStored; ++i) {
-            ev.event_time = 1718000000 + i;
-            ASSERT_TRUE(CEventLogManage::SaveFailedEvent(conn.Get(), ev));
-        }
+        ASSERT_TRUE(StoreEarlierEvents(cacheDir, kStored));
     }
     std::string DbPath() const { return cacheDir + "shopdesk.db"; }
     unsigned ServerCount() const { return peer.GetJson("/demo/events/count")["count"].asUInt(); }

@@ -9,6 +9,7 @@
 #include "common/sysutils.h"
 #include "demopeer.h"
 #include "duilib/uicefbrowser.h"
+#include "events/earlierevents.h"
 #include "events/eventlogmanage.h"
 #include "mainframe/cmainframeui.h"
 #include "net/httpwork.h"
@@ -54,21 +55,7 @@ TEST(StartOrder, StoredEventsGoOutOnlyAfterTheConsolesFirstCall) {
     std::filesystem::create_directories(cache);
     platform::WritePrivateProfileString(L"Guidance", L"IsGuidance", L"1", cache + "Config.ini");
     CConfigManage::GetInstance()->Init(AnsiToWide(cache));
-    {
-        CEventLogManage earlier;
-        ASSERT_TRUE(earlier.InitDB(Utf8ToWide(cache)));
-        CXDBPtr<IXDBConnection> conn;
-        ASSERT_TRUE(CEventLogManage::OpenStoreConnection(conn, Utf8ToWide(cache + "shopdesk.db")));
-        SEventLogMsgEx ev;
-        ev.event_code = "sales_tessaril_receive_msg";
-        ev.uid = "u1";
-        ev.launch_guid = "EARLIER";
-        ev.app_ver = "2.1.4";
-        for (int i = 0; i < kStored; ++i) {
-            ev.event_time = 1718000000 + i;
-            ASSERT_TRUE(CEventLogManage::SaveFailedEvent(conn.Get(), ev));
-        }
-    }
+    ASSERT_TRUE(StoreEarlierEvents(cache, kStored));
 
     // Not signed in: the console's start page is the sign-in form, which calls nothing.
     auto started = std::chrono::steady_clock::now();
