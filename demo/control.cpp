@@ -104,6 +104,7 @@ void RegisterControlRoutes(httplib::Server& server, DemoState& state) {
             item["cookie"] = r.cookie;
             item["accept_encoding"] = r.acceptEncoding;
             item["refused"] = r.refused;
+            item["mono_us"] = static_cast<Json::UInt64>(r.monoUs);
             list.append(item);
         }
         ReplyJson(res, list);

@@ -73,6 +73,9 @@ struct RecordedRequest {
     std::string acceptEncoding;
     bool hasCookieHeader = false;
     std::string refused; // why the server refused the request; empty when it did not
+    // Arrival on the machine's monotonic clock, which every process shares, in microseconds:
+    // a benchmark reads from it when a client's request reached the server.
+    uint64_t monoUs = 0;
 };
 
 struct ArmedFault {

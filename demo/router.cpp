@@ -1,3 +1,4 @@
+#include <chrono>
 #include <cstdio>
 #include <memory>
 
@@ -72,6 +73,9 @@ void RegisterRoutes(httplib::Server& server, DemoState& state) {
     server.set_pre_routing_handler([&state](const httplib::Request& req, httplib::Response& res) {
         if (req.path.rfind("/demo/", 0) != 0) {
             RecordedRequest r;
+            r.monoUs = static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
+                                                 std::chrono::steady_clock::now().time_since_epoch())
+                                                 .count());
             r.method = req.method;
             r.target = req.target;
             r.userAgent = req.get_header_value("User-Agent");

@@ -7,6 +7,8 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 
+#include <map>
+
 #include "uimanager.h"
 #include "uitray.h"
 
@@ -14,28 +16,38 @@ namespace DuiLib {
 
 namespace {
 
+// Blinking swaps the icon every 400 ms all day long; each picture is read and decoded once.
+// Kept for the whole process (never destroyed), as the tray icon itself is.
 QIcon IconFor(UINT id) {
+    static auto* cache = new std::map<CDuiString, QIcon>();
     CDuiString path = CPaintManagerUI::FindResourceFile(CResourceManager::GetInstance()->GetIconPath(id).c_str());
-    if (!path.empty()) {
-        QIcon icon(QString::fromStdWString(path));
-        if (!icon.isNull())
-            return icon;
+    auto it = cache->find(path);
+    if (it != cache->end())
+        return it->second;
+    QIcon icon;
+    if (!path.empty())
+        icon = QIcon(QString::fromStdWString(path));
+    if (icon.isNull()) {
+        // Without a picture the desktop would show nothing clickable: a plain badge instead.
+        QPixmap pm(32, 32);
+        pm.fill(Qt::transparent);
+        QPainter p(&pm);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setBrush(QColor(0x1E, 0x88, 0xE5));
+        p.setPen(Qt::NoPen);
+        p.drawRoundedRect(2, 2, 28, 28, 7, 7);
+        icon = QIcon(pm);
     }
-    // Without a picture the desktop would show nothing clickable: a plain badge instead.
-    QPixmap pm(32, 32);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setBrush(QColor(0x1E, 0x88, 0xE5));
-    p.setPen(Qt::NoPen);
-    p.drawRoundedRect(2, 2, 28, 28, 7, 7);
-    return QIcon(pm);
+    return (*cache)[path] = icon;
 }
 
 QIcon BlankIcon() {
-    QPixmap pm(32, 32);
-    pm.fill(Qt::transparent);
-    return QIcon(pm);
+    static auto* blank = new QIcon([] {
+        QPixmap pm(32, 32);
+        pm.fill(Qt::transparent);
+        return pm;
+    }());
+    return *blank;
 }
 
 } // namespace

@@ -126,6 +126,7 @@ void CEventLogManage::Stop() {
         s.bWake = true;
     }
     s.cvWake.notify_all();
+    s.cvReupload.notify_all();
     StoreNow(left);
     bool ended;
     {
@@ -234,6 +235,22 @@ bool CEventLogManage::InitDB(const std::wstring& cacheDir) {
     s.pStore.Reset();
     // An unusable store would keep every upload thread from starting for the whole session.
     return OpenStore(s.pStore, s.strDbPath) || ReplaceStore(s);
+}
+
+void CEventLogManage::HoldReupload() {
+    std::lock_guard<std::mutex> lock(m_pShared->csEvents);
+    m_pShared->bReuploadHeld = true;
+}
+
+void CEventLogManage::ReleaseReupload() {
+    SEventShared& s = *m_pShared;
+    {
+        std::lock_guard<std::mutex> lock(s.csEvents);
+        if (!s.bReuploadHeld)
+            return;
+        s.bReuploadHeld = false;
+    }
+    s.cvReupload.notify_all();
 }
 
 void CEventLogManage::Start() {
@@ -379,6 +396,15 @@ void CEventLogManage::UploadThreadProc(std::shared_ptr<SEventShared> shared) {
 
 void CEventLogManage::ReUploadThreadProc(std::shared_ptr<SEventShared> shared) {
     SEventShared& s = *shared;
+    {
+        std::unique_lock<std::mutex> lock(s.csEvents);
+        s.cvReupload.wait_for(lock, std::chrono::milliseconds(kReuploadHoldMs),
+                              [&] { return !s.bReuploadHeld || s.bStop; });
+    }
+    if (s.bStop) {
+        ThreadFinished(s);
+        return;
+    }
     CXDBPtr<IXDBConnection> conn;
     bool sound = OpenStoreConnection(conn, s.strDbPath) && FirstText(conn.Get(), L"PRAGMA quick_check") == L"ok";
     if (!sound && conn) {

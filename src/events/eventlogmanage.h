@@ -52,6 +52,9 @@ struct SEventShared {
     std::mutex csDone;
     std::condition_variable cvDone;
     int nRunning = 0; // worker threads not yet finished, guarded by csDone
+    // The re-upload pass waits while this is set (guarded by csEvents), woken by cvReupload.
+    bool bReuploadHeld = false;
+    std::condition_variable cvReupload;
     // Guards the two connections below and the store file itself while it is replaced.
     std::mutex csStore;
     CXDBPtr<IXDBConnection> pStore;       // the manager's: events past the limit and at quit
@@ -71,6 +74,8 @@ public:
     // Rows the re-upload pass has delivered are deleted this many at a time, so a killed pass
     // sends again at most this many.
     static constexpr size_t kReuploadDeleteBatch = 10;
+    // The longest a held re-upload pass waits to be released.
+    static constexpr DWORD kReuploadHoldMs = 15000;
 
     // Queues the event for upload. Past the queue limit, and once stopping, the event goes to
     // the store instead, to be sent at the next start.
@@ -85,6 +90,11 @@ public:
     // by the re-upload thread, off the caller's thread, and a damaged store is replaced the
     // same way before anything is sent from it.
     bool InitDB(const std::wstring& cacheDir);
+    // Before Start: the re-upload pass waits for ReleaseReupload (at most kReuploadHoldMs), so
+    // that a store full of events never competes with the console's own start. New events are
+    // sent as they come meanwhile.
+    void HoldReupload();
+    void ReleaseReupload();
     void Start();
     // Asks both threads to end, stores the events still queued, and waits for the threads, at
     // most kStopWaitMs in all. Called by the destructor; safe to call more than once.

@@ -102,6 +102,10 @@ void CMainFrameUI::InitWindow() {
 
     // Owned windows, created once and hidden until needed. A window that cannot be created
     // ends the initialisation here, and everything that uses the later ones does nothing.
+    // The browser began loading the console when the skin was built; its next steps need this
+    // thread, so they get a turn between the windows instead of waiting for all of them.
+    auto letBrowserWork = [] { platform::PumpMessages(1); };
+    letBrowserWork();
     m_pTipWnd = new CFrameTipUI();
     if (!CreateOwnedPopup(m_pTipWnd))
         return;
@@ -114,12 +118,16 @@ void CMainFrameUI::InitWindow() {
     if (!CreateOwnedPopup(m_pHoverWnd))
         return;
     m_pHoverWnd->SetMainHwnd(m_hWnd);
+    letBrowserWork();
     if (!CreateSettingWnd())
         return;
+    letBrowserWork();
     if (!CreateMsgCenterWindows())
         return;
+    letBrowserWork();
     if (!CreateGuidanceWnd())
         return;
+    letBrowserWork();
 
     m_pWaitRing = new CWaitRing();
     if (m_pWaitRing->Create(m_hWnd, L"", WS_VISIBLE | WS_OVERLAPPEDWINDOW, WS_EX_WINDOWEDGE))
@@ -135,6 +143,8 @@ void CMainFrameUI::InitWindow() {
     m_PageCalls.Attach(m_hWnd, WM_AVATAR_READY);
     if (g_EventLogManage.InitDB(m_strCacheDir)) {
         DEBUG_LOG(LOG_LEVEL_ERROR, L"错误", L"shopdesk数据库初始化成功，并启动事件上报管理器！");
+        // Events stored by earlier runs go out once the console has made its first call.
+        g_EventLogManage.HoldReupload();
         g_EventLogManage.Start();
     } else {
         DEBUG_LOG(LOG_LEVEL_ERROR, L"错误", L"shopdesk数据库初始化失败！事件上报管理器将不会启动！！");

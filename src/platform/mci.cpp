@@ -6,6 +6,7 @@
 #include <mutex>
 #include <sys/stat.h>
 
+#include "module.h"
 #include "textconv.h"
 
 namespace platform {
@@ -18,14 +19,51 @@ struct OpenSound {
     Uint32 length = 0;
 };
 
+// The SDL calls of sound playback. SDL is loaded with the first sound, not at start: with it
+// come the sound servers' libraries, which a start that plays nothing has no use for.
+struct SSdlAudio {
+    decltype(&SDL_InitSubSystem) InitSubSystem = nullptr;
+    decltype(&SDL_RWFromFile) RWFromFile = nullptr;
+    decltype(&SDL_LoadWAV_RW) LoadWAV_RW = nullptr;
+    decltype(&SDL_FreeWAV) FreeWAV = nullptr;
+    decltype(&SDL_OpenAudioDevice) OpenAudioDevice = nullptr;
+    decltype(&SDL_CloseAudioDevice) CloseAudioDevice = nullptr;
+    decltype(&SDL_ClearQueuedAudio) ClearQueuedAudio = nullptr;
+    decltype(&SDL_QueueAudio) QueueAudio = nullptr;
+    decltype(&SDL_PauseAudioDevice) PauseAudioDevice = nullptr;
+};
+
+template <typename Fn>
+bool Resolve(Fn& fn, const char* name) {
+    fn = reinterpret_cast<Fn>(ModuleSymbol("libSDL2-2.0.so.0", name));
+    return fn != nullptr;
+}
+
+// Null when SDL or one of its calls is missing.
+const SSdlAudio* Sdl() {
+    static const SSdlAudio* api = [] {
+        static SSdlAudio a;
+        bool ok = Resolve(a.InitSubSystem, "SDL_InitSubSystem") && Resolve(a.RWFromFile, "SDL_RWFromFile") &&
+                  Resolve(a.LoadWAV_RW, "SDL_LoadWAV_RW") && Resolve(a.FreeWAV, "SDL_FreeWAV") &&
+                  Resolve(a.OpenAudioDevice, "SDL_OpenAudioDevice") &&
+                  Resolve(a.CloseAudioDevice, "SDL_CloseAudioDevice") &&
+                  Resolve(a.ClearQueuedAudio, "SDL_ClearQueuedAudio") && Resolve(a.QueueAudio, "SDL_QueueAudio") &&
+                  Resolve(a.PauseAudioDevice, "SDL_PauseAudioDevice");
+        return ok ? &a : nullptr;
+    }();
+    return api;
+}
+
 std::mutex g_lock;
 std::map<std::wstring, OpenSound> g_aliases;
 bool g_audioReady = false;
 
-bool EnsureAudio() {
-    if (!g_audioReady)
-        g_audioReady = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
-    return g_audioReady;
+// SDL with its audio started; asked again at the next sound while audio fails to start.
+const SSdlAudio* Audio() {
+    const SSdlAudio* sdl = Sdl();
+    if (sdl && !g_audioReady)
+        g_audioReady = sdl->InitSubSystem(SDL_INIT_AUDIO) == 0;
+    return g_audioReady ? sdl : nullptr;
 }
 
 // Splits "verb rest" and, for open, "\"path\" alias name".
@@ -59,15 +97,16 @@ DWORD Open(const std::wstring& path, const std::wstring& alias) {
     struct stat st;
     if (stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
         return MCIERR_FILE_NOT_FOUND;
-    if (!EnsureAudio())
+    const SSdlAudio* sdl = Audio();
+    if (!sdl)
         return MCIERR_HARDWARE;
     SDL_AudioSpec format;
     OpenSound sound;
-    if (!SDL_LoadWAV(file.c_str(), &format, &sound.data, &sound.length))
+    if (!sdl->LoadWAV_RW(sdl->RWFromFile(file.c_str(), "rb"), 1, &format, &sound.data, &sound.length))
         return MCIERR_INVALID_FILE;
-    sound.device = SDL_OpenAudioDevice(nullptr, 0, &format, nullptr, 0);
+    sound.device = sdl->OpenAudioDevice(nullptr, 0, &format, nullptr, 0);
     if (sound.device == 0) {
-        SDL_FreeWAV(sound.data);
+        sdl->FreeWAV(sound.data);
         return MCIERR_HARDWARE;
     }
     g_aliases[alias] = sound;
@@ -92,18 +131,20 @@ DWORD mciSendString(const std::wstring& command) {
         return MCIERR_UNRECOGNIZED_COMMAND;
     if (it == g_aliases.end())
         return MCIERR_INVALID_DEVICE_NAME;
+    // An alias exists only once a sound was opened, so SDL is there.
+    const SSdlAudio* sdl = Sdl();
     OpenSound& s = it->second;
     if (verb == L"play") {
-        SDL_ClearQueuedAudio(s.device);
-        if (SDL_QueueAudio(s.device, s.data, s.length) != 0)
+        sdl->ClearQueuedAudio(s.device);
+        if (sdl->QueueAudio(s.device, s.data, s.length) != 0)
             return MCIERR_HARDWARE;
-        SDL_PauseAudioDevice(s.device, 0);
+        sdl->PauseAudioDevice(s.device, 0);
     } else if (verb == L"stop") {
-        SDL_PauseAudioDevice(s.device, 1);
-        SDL_ClearQueuedAudio(s.device);
+        sdl->PauseAudioDevice(s.device, 1);
+        sdl->ClearQueuedAudio(s.device);
     } else {
-        SDL_CloseAudioDevice(s.device);
-        SDL_FreeWAV(s.data);
+        sdl->CloseAudioDevice(s.device);
+        sdl->FreeWAV(s.data);
         g_aliases.erase(it);
     }
     return 0;

@@ -26,7 +26,8 @@ case "$depends" in *libqt6webenginecore6*'('*libc6*|*libc6*libqt6webenginecore6*
 
 echo "== installed files"
 dpkg-deb -c "$DEB" | awk '{ print $6, $7, $8 }' | tee "$WORK/files.txt"
-for f in ./usr/bin/shopdesk ./usr/lib/shopdesk/shopdesk ./usr/lib/shopdesk/Vudeda ./usr/lib/shopdesk/DbgLog.cfg \
+for f in ./usr/bin/shopdesk ./usr/lib/shopdesk/shopdesk ./usr/lib/shopdesk/Vudeda ./usr/lib/shopdesk/libshopdesk_video.so \
+         ./usr/lib/shopdesk/DbgLog.cfg \
          ./usr/lib/shopdesk/Deploy.cfg ./usr/lib/shopdesk/Skin/WkeBrowser/res.xml ./usr/lib/shopdesk/audio/order.wav \
          ./usr/share/applications/shopdesk.desktop ./usr/share/applications/shopdesk-url-handler.desktop \
          ./usr/share/metainfo/org.shopdesk.workbench.metainfo.xml ./usr/share/icons/hicolor/48x48/apps/shopdesk.png \

@@ -118,8 +118,13 @@ std::string WindowNameOf(const std::string& window) {
 }
 
 bool WindowOrigin(const std::string& window, int& x, int& y) {
+    int width = 0, height = 0;
+    return WindowGeometry(window, x, y, width, height);
+}
+
+bool WindowGeometry(const std::string& window, int& x, int& y, int& width, int& height) {
     std::string out = Output("xdotool getwindowgeometry --shell " + window + " 2>/dev/null");
-    return std::sscanf(out.c_str(), "WINDOW=%*d\nX=%d\nY=%d", &x, &y) == 2;
+    return std::sscanf(out.c_str(), "WINDOW=%*d\nX=%d\nY=%d\nWIDTH=%d\nHEIGHT=%d", &x, &y, &width, &height) == 4;
 }
 
 bool ClickScreenAt(int x, int y) {

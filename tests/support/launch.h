@@ -35,5 +35,7 @@ std::vector<std::string> ShownWindowsOf(pid_t pid);
 std::string WindowNameOf(const std::string& window);
 // Top-left corner of a window on the screen; false when xdotool cannot tell.
 bool WindowOrigin(const std::string& window, int& x, int& y);
+// The same with the window's width and height.
+bool WindowGeometry(const std::string& window, int& x, int& y, int& width, int& height);
 // A left click of the X server's pointer at a point of the screen.
 bool ClickScreenAt(int x, int y);
