@@ -102,10 +102,6 @@ void CMainFrameUI::InitWindow() {
 
     // Owned windows, created once and hidden until needed. A window that cannot be created
     // ends the initialisation here, and everything that uses the later ones does nothing.
-    // The browser began loading the console when the skin was built; its next steps need this
-    // thread, so they get a turn between the windows instead of waiting for all of them.
-    auto letBrowserWork = [] { platform::PumpMessages(1); };
-    letBrowserWork();
     m_pTipWnd = new CFrameTipUI();
     if (!CreateOwnedPopup(m_pTipWnd))
         return;
@@ -118,16 +114,12 @@ void CMainFrameUI::InitWindow() {
     if (!CreateOwnedPopup(m_pHoverWnd))
         return;
     m_pHoverWnd->SetMainHwnd(m_hWnd);
-    letBrowserWork();
     if (!CreateSettingWnd())
         return;
-    letBrowserWork();
     if (!CreateMsgCenterWindows())
         return;
-    letBrowserWork();
     if (!CreateGuidanceWnd())
         return;
-    letBrowserWork();
 
     m_pWaitRing = new CWaitRing();
     if (m_pWaitRing->Create(m_hWnd, L"", WS_VISIBLE | WS_OVERLAPPEDWINDOW, WS_EX_WINDOWEDGE))
