@@ -7,6 +7,7 @@
 #include "duilib/uicefbrowser.h"
 #include "duilib/uilog.h"
 #include "duilib/uimanager.h"
+#include "duilib/uitray.h"
 #include "events/eventlogmanage.h"
 #include "mainframe/cmainframeui.h"
 #include "platform/knownfolders.h"
@@ -133,6 +134,8 @@ BOOL CshopdeskApp::InitInstance() {
     // The event threads end here, before the exit handlers take down the libraries and statics
     // they use.
     g_EventLogManage.Stop();
+    // The icon leaves the tray while the application that shows it is still whole.
+    CDuiTrayIcon::GetInstance()->DeleteTrayIcon();
     CCefBrowserUI::Quit();
     return FALSE;
 }

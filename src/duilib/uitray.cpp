@@ -60,7 +60,8 @@ CDuiTrayIcon& CDuiTrayIcon::Instance() {
 CDuiTrayIcon::CDuiTrayIcon() = default;
 
 CDuiTrayIcon::~CDuiTrayIcon() {
-    // Qt objects may already be gone with the application at exit; they were parented to it.
+    // The timers went with the application. An icon still here at exit is left alone: the
+    // application's end has already destroyed the window behind it.
 }
 
 bool CDuiTrayIcon::IsTrayAvailable() { return QSystemTrayIcon::isSystemTrayAvailable(); }
@@ -69,7 +70,10 @@ void CDuiTrayIcon::Build() {
     if (!qApp)
         return;
     if (!m_pTray) {
-        m_pTray = new QSystemTrayIcon(qApp);
+        // Not a child of the application: the application's end destroys every top-level
+        // widget, the icon's own tray window among them, before it deletes its children, and the
+        // icon would then destroy that window a second time.
+        m_pTray = new QSystemTrayIcon();
         QObject::connect(m_pTray, &QSystemTrayIcon::activated, m_pTray, [this](QSystemTrayIcon::ActivationReason r) {
             if (r == QSystemTrayIcon::Trigger)
                 Notify(WM_LBUTTONDOWN);

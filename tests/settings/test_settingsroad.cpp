@@ -262,18 +262,19 @@ int ReceivedAtServer() {
     return n;
 }
 
-// The notification windows (tip, pop-up) another process shows: every shown window of it but
-// its main window.
+// The notification windows (tip, pop-up) another process shows: its shown windows of the
+// notification class, which neither its main window nor its tray icon is.
 int NotificationsShownBy(pid_t pid) {
     int n = 0;
     for (const std::string& w : ShownWindowsOf(pid))
-        n += WindowNameOf(w) != WideToAnsi(kMainWndTitle);
+        n += WindowNameOf(w) == WideToAnsi(kMainWndClass);
     return n;
 }
 
 } // namespace
 
 TEST_F(SettingsRoadTest, AChangeReachesAnotherRunningWorkbenchWhoseNextTipFollowsIt) {
+    TrayHost tray; // both workbenches dock their icons, as on a desktop
     // The other workbench shares this one's profile: its cache folder is the desktop's.
     cache = home.dataHome() + "/QDX/Cache/";
     fs::create_directories(cache);
@@ -315,4 +316,8 @@ TEST_F(SettingsRoadTest, AChangeReachesAnotherRunningWorkbenchWhoseNextTipFollow
 
     // The other workbench reloaded: its next customer shows a tip.
     EXPECT_TRUE(WaitFor([&] { return NotificationsShownBy(other) > 0; }, 30000));
+
+    // Logging out ends it through its normal quit, with its tray icon docked.
+    kill(other, SIGTERM);
+    EXPECT_EQ(WaitExit(other, 15000), 0);
 }
