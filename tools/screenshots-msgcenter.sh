@@ -9,9 +9,11 @@ SHOTS_DISPLAY=:88
 curl -s "$URL/demo/merchant?uid=demo-merchant&shops=2" >/dev/null
 start_workbench
 sleep 4
+close_guidance
 
 # Sign in; the console reports the account and the message guidance appears under the button.
 sign_in 5
+xdotool windowraise "$(wait_window 280 128)"; sleep 0.3
 crop msgcenter-guidance 760x220+$((MX + MW - 760))+$MY
 
 # The message center from the main window's button, then page 3 of the order category.

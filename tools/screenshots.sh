@@ -9,11 +9,8 @@ start_tray
 start_workbench
 sleep 4
 
-# First start: the guidance window (the fresh HOME has never viewed it). Xvfb runs no window
-# manager to keep a topmost window above the main window, so it is raised by hand.
-GUIDE=$(xdotool search --onlyvisible --name '^QDX_IM_MAIN$' | head -n 1)
-xdotool windowraise "$GUIDE"; sleep 0.5
-eval "$(xdotool getwindowgeometry --shell "$GUIDE")"
+# First start: the guidance window (the fresh HOME has never viewed it).
+eval "$(xdotool getwindowgeometry --shell "$(raise_guidance)")"
 GUIDE_RECT=$((WIDTH + 40))x$((HEIGHT + 40))+$((X - 20))+$((Y - 20))
 crop guidance-start $GUIDE_RECT
 xdotool mousemove $((X + 330)) $((Y + 480)) click 1   # 观看视频
@@ -51,8 +48,8 @@ crop newversion 420x470+$SET_X+$SET_Y
 # The repair prompt: a second workbench in a profile of its own, where nothing handles
 # tessaril links yet (it asks before its main window shows).
 use_profile fresh
+curl -s "$URL/demo/version?has_new=0" >/dev/null   # or its start offers the new version first
 "$BIN/shopdesk" "" >"$WORK/fresh.log" 2>&1 & FRESH=$!; pids+=($FRESH)
-sleep 6
-for w in $(xdotool search --onlyvisible --pid $FRESH); do
-  [ "$(xdotool getwindowname "$w")" = QDX_IM ] || { import -window "$w" "$OUT/repair-prompt.png"; echo "wrote $OUT/repair-prompt.png"; }
-done
+# The first-use guidance shows beside it, so the prompt is picked by its size.
+WB=$FRESH
+crop_window repair-prompt "$(wait_window 380 200)" 1

@@ -1,6 +1,7 @@
 # Sourced by the tools/screenshots*.sh scripts: a throw-away profile, a private Xvfb, the demo
 # server as the console, merchant and mobile host, and helpers to start, sign in and shoot the
-# real workbench. Set SHOTS_DISPLAY before sourcing; the build folder is the script's $1.
+# real workbench. Set SHOTS_DISPLAY before sourcing; the build folder is the script's $1, and
+# SHOTS_OUT=dir writes the pictures there instead of docs/screenshots.
 # SHOTS_TRACE=1 traces the script, SHOTS_KEEP=1 keeps the workbench log in /tmp, SHOTS_WRAP runs
 # the workbench under a wrapper (e.g. "valgrind").
 set -euo pipefail
@@ -54,6 +55,20 @@ start_workbench() {
     xdotool search --name '^QDX_IM$' >/dev/null 2>&1 && break
     sleep 0.5
   done
+}
+# The first-use guidance window of a fresh profile; its id. Xvfb runs no window manager to keep
+# this topmost window above the main window, so it is raised by hand.
+raise_guidance() {
+  local guide
+  guide=$(xdotool search --onlyvisible --name '^QDX_IM_MAIN$' | head -n 1)
+  xdotool windowraise "$guide"; sleep 0.5
+  echo "$guide"
+}
+# Closes it with its ✕ unviewed: the message guidance waits for that, and both guidance pop-ups
+# stay due.
+close_guidance() {
+  eval "$(xdotool getwindowgeometry --shell "$(raise_guidance)")"
+  click_at $((X + 641)) $((Y + 18)) 0.5
 }
 # Signs in with the filled-in form (Return in the account field submits it). Leaves the main
 # window's rectangle in MX MY MW MH.
