@@ -18,6 +18,8 @@ pids=()
 cleanup() {
   [ -n "${SHOTS_KEEP:-}" ] && cp "$WORK/workbench.log" /tmp/shots-workbench.log 2>/dev/null
   kill "${pids[@]}" 2>/dev/null || true
+  wait 2>/dev/null || true
+  rm -rf "$WORK"
 }
 trap cleanup EXIT
 
