@@ -60,6 +60,39 @@ int64_t IntOf(const XVARIANT& v) {
     return 0;
 }
 
+// The first row of a one-column answer as a number; 0 when there is none.
+int64_t FirstInt(IXDBConnection* conn, const wchar_t* sql) {
+    CXDBPtr<IXDBRecordset> rs;
+    XVARIANT v;
+    if (FAILED(conn->Execute(sql, &rs)) || FAILED(rs->GetFieldValue(0, &v)))
+        return 0;
+    return IntOf(v);
+}
+
+// Under csStore: stores `ev` on the shared connection and gives it its row's EventID, or 0
+// when it could not be stored.
+bool StoreEvent(SEventShared& s, SEventLogMsgEx& ev) {
+    ev.EventID = 0;
+    if (!s.pStore || !CEventLogManage::SaveFailedEvent(s.pStore.Get(), ev))
+        return false;
+    ev.EventID = static_cast<int32_t>(FirstInt(s.pStore.Get(), L"select last_insert_rowid()"));
+    return ev.EventID != 0;
+}
+
+// Under csStore: stores the events of `events`, every one or only those without a row yet, in
+// one transaction.
+void StoreEvents(SEventShared& s, std::list<SEventLogMsgEx>& events, bool all) {
+    if (!s.pStore || events.empty())
+        return;
+    bool inTrans = events.size() > 1 && SUCCEEDED(s.pStore->BeginTrans());
+    for (SEventLogMsgEx& ev : events)
+        if ((all || ev.EventID == 0) && !StoreEvent(s, ev))
+            DEBUG_LOG(LOG_LEVEL_ERROR, L"错误", L"SaveFailedEvent failed: event_code(%s)",
+                      Utf8ToWide(ev.event_code).c_str());
+    if (inTrans)
+        s.pStore->CommitTrans();
+}
+
 // Opens the store at `path` in WAL mode with its table in place.
 bool OpenStore(CXDBPtr<IXDBConnection>& conn, const std::wstring& path) {
     if (CEventLogManage::OpenStoreConnection(conn, path) &&
@@ -70,12 +103,27 @@ bool OpenStore(CXDBPtr<IXDBConnection>& conn, const std::wstring& path) {
     return false;
 }
 
-// Under csStore: every connection to the store is closed before it moves, so nothing is
-// written into the file that was kept aside.
+// Under csStore: the connection is closed before the store moves, so nothing is written into
+// the file that was kept aside. The queued events' rows went with it; they are stored again.
 bool ReplaceStore(SEventShared& s) {
     s.pStore.Reset();
-    s.pUploadStore.Reset();
-    return MoveStoreAside(s.strDbPath) && OpenStore(s.pStore, s.strDbPath);
+    if (!MoveStoreAside(s.strDbPath) || !OpenStore(s.pStore, s.strDbPath))
+        return false;
+    s.nEarlierUpTo = 0;
+    std::lock_guard<std::mutex> lock(s.csEvents);
+    ++s.nStoreGen;
+    StoreEvents(s, s.lstEvents, true);
+    return true;
+}
+
+// Deletes the rows of delivered events, unless the store they were in has since been replaced.
+void DeleteDelivered(SEventShared& s, std::vector<int32_t>& ids, unsigned gen) {
+    if (ids.empty())
+        return;
+    std::lock_guard<std::mutex> lock(s.csStore);
+    if (gen == s.nStoreGen)
+        CEventLogManage::DeleteEvents(s.pStore.Get(), ids);
+    ids.clear();
 }
 
 void ThreadFinished(SEventShared& shared) {
@@ -127,7 +175,7 @@ void CEventLogManage::Stop() {
     }
     s.cvWake.notify_all();
     s.cvReupload.notify_all();
-    StoreNow(left);
+    StoreUnstored(left);
     bool ended;
     {
         std::unique_lock<std::mutex> lock(s.csDone);
@@ -171,34 +219,32 @@ void CEventLogManage::AddEvent(const std::string& eventCode, const std::map<std:
     ev.app_ver = kShopdeskAppVersion;
 
     SEventShared& s = *m_pShared;
-    std::unique_lock<std::mutex> lock(s.csEvents);
-    if (!s.bStop && s.lstEvents.size() <= kMaxQueued) {
-        s.lstEvents.push_back(std::move(ev));
-        s.bWake = true;
-        lock.unlock();
-        s.cvWake.notify_all();
-        return;
+    int n;
+    bool stored;
+    {
+        // Stored and queued under the store's lock, so a replacement of the store finds the
+        // event either in neither or in both.
+        std::lock_guard<std::mutex> storeLock(s.csStore);
+        stored = StoreEvent(s, ev);
+        std::unique_lock<std::mutex> lock(s.csEvents);
+        if (!s.bStop && s.lstEvents.size() <= kMaxQueued) {
+            s.lstEvents.push_back(std::move(ev));
+            s.bWake = true;
+            lock.unlock();
+            s.cvWake.notify_all();
+            return;
+        }
+        n = s.bStop ? -1 : static_cast<int>(s.lstEvents.size());
     }
-    int n = static_cast<int>(s.lstEvents.size());
-    bool stopping = s.bStop != 0;
-    lock.unlock();
-    if (!stopping)
+    if (n >= 0)
         DEBUG_LOG(LOG_LEVEL_INFO, L"警告", L"CEventLogManage的缓存过大了，达到%d个！！", n);
-    StoreNow({std::move(ev)});
+    if (!stored)
+        DEBUG_LOG(LOG_LEVEL_ERROR, L"错误", L"SaveFailedEvent failed: event_code(%s)", Utf8ToWide(eventCode).c_str());
 }
 
-void CEventLogManage::StoreNow(const std::list<SEventLogMsgEx>& events) {
-    if (events.empty())
-        return;
-    SEventShared& s = *m_pShared;
-    std::lock_guard<std::mutex> lock(s.csStore);
-    if (!s.pStore)
-        return;
-    bool inTrans = events.size() > 1 && SUCCEEDED(s.pStore->BeginTrans());
-    for (const SEventLogMsgEx& ev : events)
-        SaveFailedEvent(s.pStore.Get(), ev);
-    if (inTrans)
-        s.pStore->CommitTrans();
+void CEventLogManage::StoreUnstored(std::list<SEventLogMsgEx>& events) {
+    std::lock_guard<std::mutex> lock(m_pShared->csStore);
+    StoreEvents(*m_pShared, events, false);
 }
 
 bool CEventLogManage::PopEvent(SEventLogMsgEx& event) {
@@ -233,8 +279,14 @@ bool CEventLogManage::InitDB(const std::wstring& cacheDir) {
     std::lock_guard<std::mutex> lock(s.csStore);
     s.strDbPath = cacheDir + L"shopdesk.db";
     s.pStore.Reset();
-    // An unusable store would keep every upload thread from starting for the whole session.
-    return OpenStore(s.pStore, s.strDbPath) || ReplaceStore(s);
+    if (OpenStore(s.pStore, s.strDbPath))
+        s.nEarlierUpTo = FirstInt(s.pStore.Get(), L"select ifnull(max(EventID), 0) from EventUpFailed");
+    else if (!ReplaceStore(s)) // an unusable store would keep every upload from starting
+        return false;
+    // What was added before the store opened.
+    std::lock_guard<std::mutex> queueLock(s.csEvents);
+    StoreEvents(s, s.lstEvents, false);
+    return true;
 }
 
 void CEventLogManage::HoldReupload() {
@@ -297,13 +349,13 @@ HRESULT CEventLogManage::DeleteExpired(IXDBConnection* conn, int days) {
                               {XVARIANT::FromText(Utf8ToWide(buf))});
 }
 
-HRESULT CEventLogManage::LoadFailedEvents(IXDBConnection* conn, std::list<SEventLogMsgEx>& events) {
+HRESULT CEventLogManage::LoadFailedEvents(IXDBConnection* conn, std::list<SEventLogMsgEx>& events, int64_t upToId) {
     if (!conn)
         return E_FAIL;
     CXDBPtr<IXDBRecordset> rs;
-    HRESULT hr = conn->Execute(L"select EventID,event_time,event_code,uid,launch_guid,app_ver,attrStr,odtCreateTime "
-                               L"from EventUpFailed",
-                               &rs);
+    HRESULT hr = conn->ExecuteBound(L"select EventID,event_time,event_code,uid,launch_guid,app_ver,attrStr,odtCreateTime "
+                                    L"from EventUpFailed where EventID <= ?",
+                                    {XVARIANT::FromI8(upToId)}, &rs);
     if (FAILED(hr))
         return hr;
     if (rs->GetFieldCount() == 0)
@@ -355,8 +407,11 @@ HRESULT CEventLogManage::DeleteEvents(IXDBConnection* conn, const std::vector<in
 
 void CEventLogManage::UploadThreadProc(std::shared_ptr<SEventShared> shared) {
     SEventShared& s = *shared;
+    std::vector<int32_t> delivered; // rows of delivered events, not deleted yet
+    unsigned deliveredGen = 0;
     for (;;) {
         SEventLogMsgEx ev;
+        unsigned gen;
         {
             std::unique_lock<std::mutex> lock(s.csEvents);
             s.cvWake.wait(lock, [&] { return s.bStop != 0 || s.bWake; });
@@ -369,17 +424,30 @@ void CEventLogManage::UploadThreadProc(std::shared_ptr<SEventShared> shared) {
             }
             ev = std::move(s.lstEvents.front());
             s.lstEvents.pop_front();
+            gen = s.nStoreGen;
         }
         SHttpResult result;
         bool ok = CHttpWork::GetInstance()->UploadEvent(ev, result);
-        if (!ok) {
+        if (ok && ev.EventID != 0) {
+            // A delivered event leaves the store.
+            if (gen != deliveredGen)
+                DeleteDelivered(s, delivered, deliveredGen);
+            deliveredGen = gen;
+            delivered.push_back(ev.EventID);
+        } else if (!ok) {
+            // A failed one stays there for the next start, and is stored now if it has no row.
             std::lock_guard<std::mutex> lock(s.csStore);
-            if (!s.pUploadStore)
-                OpenStoreConnection(s.pUploadStore, s.strDbPath);
-            if (s.pUploadStore && !SaveFailedEvent(s.pUploadStore.Get(), ev))
+            if ((ev.EventID == 0 || gen != s.nStoreGen) && !StoreEvent(s, ev))
                 DEBUG_LOG(LOG_LEVEL_ERROR, L"错误", L"SaveFailedEvent failed: event_code(%s)",
                           Utf8ToWide(ev.event_code).c_str());
         }
+        bool idle;
+        {
+            std::lock_guard<std::mutex> lock(s.csEvents);
+            idle = s.lstEvents.empty();
+        }
+        if (idle || delivered.size() >= kDeliveredDeleteBatch)
+            DeleteDelivered(s, delivered, deliveredGen);
         if (g_iDebugLevel & LOG_LEVEL_INFO) {
             auto it = ev.attr.find("msg_content");
             std::string content = it == ev.attr.end() ? std::string() : it->second;
@@ -387,10 +455,7 @@ void CEventLogManage::UploadThreadProc(std::shared_ptr<SEventShared> shared) {
                       Utf8ToWide(ev.event_code).c_str(), Utf8ToWide(content).c_str(), ok ? 1 : 0);
         }
     }
-    {
-        std::lock_guard<std::mutex> lock(s.csStore);
-        s.pUploadStore.Reset();
-    }
+    DeleteDelivered(s, delivered, deliveredGen);
     ThreadFinished(s);
 }
 
@@ -414,9 +479,18 @@ void CEventLogManage::ReUploadThreadProc(std::shared_ptr<SEventShared> shared) {
         ReplaceStore(s);
     }
     if (sound) {
-        DeleteExpired(conn.Get(), kExpireDays);
+        // Writes go through the shared connection; this one only reads what earlier runs left.
+        int64_t upTo;
+        unsigned gen;
+        {
+            std::lock_guard<std::mutex> lock(s.csStore);
+            DeleteExpired(s.pStore.Get(), kExpireDays);
+            upTo = s.nEarlierUpTo;
+            gen = s.nStoreGen;
+        }
         std::list<SEventLogMsgEx> events;
-        LoadFailedEvents(conn.Get(), events);
+        LoadFailedEvents(conn.Get(), events, upTo);
+        conn.Reset();
         std::vector<int32_t> sent;
         for (SEventLogMsgEx& ev : events) {
             if (s.bStop)
@@ -425,14 +499,10 @@ void CEventLogManage::ReUploadThreadProc(std::shared_ptr<SEventShared> shared) {
             SHttpResult result;
             if (CHttpWork::GetInstance()->UploadEvent(ev, result))
                 sent.push_back(ev.EventID);
-            if (sent.size() >= kReuploadDeleteBatch) {
-                DeleteEvents(conn.Get(), sent);
-                sent.clear();
-            }
+            if (sent.size() >= kDeliveredDeleteBatch)
+                DeleteDelivered(s, sent, gen);
         }
-        if (!sent.empty())
-            DeleteEvents(conn.Get(), sent);
-        conn.Reset();
+        DeleteDelivered(s, sent, gen);
     }
     ThreadFinished(s);
 }

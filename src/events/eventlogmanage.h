@@ -1,6 +1,11 @@
 #pragma once
 // Usage events: an in-memory queue drained by an upload thread, a local SQLite store of the
-// events whose upload failed, and a one-shot thread that re-sends stored events at start.
+// events not yet delivered, and a one-shot thread that re-sends at start what earlier runs
+// left in the store.
+//
+// Every event is in the store before its first upload attempt and leaves it once the server
+// has taken it, so a process killed at any moment loses none of them: whatever had not gone
+// out is sent by the next start.
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -55,10 +60,18 @@ struct SEventShared {
     // The re-upload pass waits while this is set (guarded by csEvents), woken by cvReupload.
     bool bReuploadHeld = false;
     std::condition_variable cvReupload;
-    // Guards the two connections below and the store file itself while it is replaced.
+    // Guards the connection below, the two counters after it and the store file itself while
+    // it is replaced. Taken before csEvents when both are needed.
     std::mutex csStore;
-    CXDBPtr<IXDBConnection> pStore;       // the manager's: events past the limit and at quit
-    CXDBPtr<IXDBConnection> pUploadStore; // the upload thread's, opened at its first failure
+    // The one connection every write goes through, so no writer ever waits on SQLite's own
+    // lock (its busy handler sleeps in whole milliseconds, too long for the window thread).
+    CXDBPtr<IXDBConnection> pStore;
+    // Rows up to this EventID were left by earlier runs: the re-upload pass sends only those,
+    // the rest belong to events of this run still queued or in flight.
+    int64_t nEarlierUpTo = 0;
+    // Counts replacements of the store; an event taken from the queue before one no longer has
+    // its row here. Changed with csEvents held too.
+    unsigned nStoreGen = 0;
 };
 
 class CEventLogManage {
@@ -71,21 +84,22 @@ public:
     static constexpr size_t kMaxQueued = 1000;
     static constexpr int kExpireDays = 3;
     static constexpr DWORD kStopWaitMs = 5000;
-    // Rows the re-upload pass has delivered are deleted this many at a time, so a killed pass
-    // sends again at most this many.
-    static constexpr size_t kReuploadDeleteBatch = 10;
+    // Rows of delivered events are deleted this many at a time (and at once when the queue runs
+    // dry), so a killed process sends again at most this many from each thread.
+    static constexpr size_t kDeliveredDeleteBatch = 10;
     // The longest a held re-upload pass waits to be released.
     static constexpr DWORD kReuploadHoldMs = 15000;
 
-    // Queues the event for upload. Past the queue limit, and once stopping, the event goes to
-    // the store instead, to be sent at the next start.
+    // Stores the event and queues it for upload. Past the queue limit, and once stopping, it is
+    // only stored, to be sent at the next start. Before InitDB, or without a usable store, the
+    // event is only queued (InitDB stores what it finds queued).
     void AddEvent(const std::string& eventCode, const std::map<std::string, std::string>& attr);
     void SetUid(const std::string& uid);
     void SetLaunchGuid(const std::string& guid);
     std::string GetLaunchGuid() const;
 
-    // Opens (creating when needed) "shopdesk.db" in `cacheDir` (which ends in "/") in WAL mode
-    // and makes sure the failed-event table exists. A store that cannot be opened is kept
+    // Opens (creating when needed) "shopdesk.db" in `cacheDir` (which ends in "/") in WAL mode,
+    // makes sure the failed-event table exists, and stores the events already queued. A store that cannot be opened is kept
     // beside as "shopdesk.db.<time>.bad" and a fresh one takes its place. Its pages are checked
     // by the re-upload thread, off the caller's thread, and a damaged store is replaced the
     // same way before anything is sent from it.
@@ -96,8 +110,8 @@ public:
     void HoldReupload();
     void ReleaseReupload();
     void Start();
-    // Asks both threads to end, stores the events still queued, and waits for the threads, at
-    // most kStopWaitMs in all. Called by the destructor; safe to call more than once.
+    // Asks both threads to end, stores the queued events not stored yet, and waits for the
+    // threads, at most kStopWaitMs in all. Called by the destructor; safe to call more than once.
     void Stop();
 
     bool PopEvent(SEventLogMsgEx& event);
@@ -107,14 +121,16 @@ public:
     // Store steps, each on a connection owned by the calling thread.
     static bool SaveFailedEvent(IXDBConnection* conn, const SEventLogMsgEx& event);
     static HRESULT DeleteExpired(IXDBConnection* conn, int days);
-    static HRESULT LoadFailedEvents(IXDBConnection* conn, std::list<SEventLogMsgEx>& events);
+    // The rows whose EventID is at most `upToId`.
+    static HRESULT LoadFailedEvents(IXDBConnection* conn, std::list<SEventLogMsgEx>& events,
+                                    int64_t upToId = INT64_MAX);
     static HRESULT DeleteEvents(IXDBConnection* conn, const std::vector<int32_t>& ids);
     // A connection to the store at `path` with the settings every user of it shares.
     static bool OpenStoreConnection(CXDBPtr<IXDBConnection>& conn, const std::wstring& path);
 
 private:
-    // Stores on the manager's own connection, in one transaction.
-    void StoreNow(const std::list<SEventLogMsgEx>& events);
+    // The queued events not stored yet, on the shared connection, in one transaction.
+    void StoreUnstored(std::list<SEventLogMsgEx>& events);
 
     static void UploadThreadProc(std::shared_ptr<SEventShared> shared);
     static void ReUploadThreadProc(std::shared_ptr<SEventShared> shared);

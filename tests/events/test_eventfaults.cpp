@@ -12,6 +12,7 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <map>
 #include <set>
 #include <thread>
 
@@ -192,16 +193,19 @@ TEST_F(EventFaultTest, ADamagedStoreIsKeptAsideAndAFreshOneStoresTheFailures) {
     }
 }
 
-TEST_F(EventFaultTest, EventsPastTheQueueLimitAndThoseQueuedAtQuitGoToTheStore) {
+TEST_F(EventFaultTest, EveryEventIsStoredAsItComesAndTheQueueLimitOnlyHoldsBackItsUpload) {
     {
         CEventLogManage m; // not started: nothing drains the queue
+        m.AddEvent("page", {{"i", "0"}});
+        m.AddEvent("page", {{"i", "1"}});
         ASSERT_TRUE(m.InitDB(Utf8ToWide(cacheDir)));
-        for (int i = 0; i < 1005; ++i)
+        EXPECT_EQ(2, RowCount(DbPath())) << "what came before the store opened is stored when it opens";
+        for (int i = 2; i < 1005; ++i)
             m.AddEvent("page", {{"i", std::to_string(i)}});
         EXPECT_EQ(1001u, m.QueuedCount());
-        EXPECT_EQ(4, RowCount(DbPath())) << "events past the limit are stored, not dropped";
+        EXPECT_EQ(1005, RowCount(DbPath())) << "events past the limit are stored, not dropped";
     }
-    EXPECT_EQ(1005, RowCount(DbPath())) << "the queue is stored when the manager stops";
+    EXPECT_EQ(1005, RowCount(DbPath())) << "nothing is stored twice when the manager stops";
     CXDBPtr<IXDBConnection> c;
     ASSERT_TRUE(CEventLogManage::OpenStoreConnection(c, Utf8ToWide(DbPath())));
     std::list<SEventLogMsgEx> back;
@@ -233,6 +237,38 @@ TEST_F(EventFaultTest, EventsPastTheQueueLimitAndThoseQueuedAtQuitGoToTheStore) 
     }
     EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(5500));
     EXPECT_EQ(50, RowCount(DbPath()));
+}
+
+TEST_F(EventFaultTest, TheReuploadPassSendsOnlyWhatEarlierRunsLeftNotThisRunsQueue) {
+    FillStore(cacheDir, 30, {});
+    DemoPeer peer;
+    ASSERT_TRUE(peer.Start(home.path() + "/demo"));
+    PointMobileHostAt(peer.BaseUrl());
+    // The first new upload stalls, so this run's events sit in the store, queued, while the
+    // pass reads it.
+    peer.Get("/demo/fault?mode=slow&path=/mobilelog/&count=1&delay_ms=1500");
+    {
+        CEventLogManage m;
+        ASSERT_TRUE(m.InitDB(Utf8ToWide(cacheDir)));
+        m.HoldReupload();
+        m.Start();
+        for (int i = 0; i < 10; ++i)
+            m.AddEvent("page", {{"i", "new-" + std::to_string(i)}});
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        ASSERT_EQ(40, RowCount(DbPath()));
+        m.ReleaseReupload();
+        ASSERT_TRUE(WaitUntil([&] { return RowCount(DbPath()) == 0; }, 20000));
+    }
+    Json::Value events = peer.Events();
+    std::map<std::string, int> sent;
+    for (const Json::Value& e : events["events"]) {
+        std::string i = e["attr"]["i"].asString();
+        ++sent[i];
+        EXPECT_EQ(i.rfind("new-", 0) != 0, e["attr"]["is_reupload"].asString() == "1") << i;
+    }
+    EXPECT_EQ(40u, sent.size());
+    for (const auto& [i, n] : sent)
+        EXPECT_EQ(1, n) << i << " went out more than once";
 }
 
 TEST_F(EventFaultTest, AStopDuringTheReuploadPassDeletesExactlyTheRowsSent) {
