@@ -60,8 +60,8 @@ CDuiTrayIcon& CDuiTrayIcon::Instance() {
 CDuiTrayIcon::CDuiTrayIcon() = default;
 
 CDuiTrayIcon::~CDuiTrayIcon() {
-    // The timers went with the application. An icon still here at exit is left alone: the
-    // application's end has already destroyed the window behind it.
+    // The blink timer and the pointer watch went with the application. An icon still here at
+    // exit is left alone: the application's end has already destroyed the window behind it.
 }
 
 bool CDuiTrayIcon::IsTrayAvailable() { return QSystemTrayIcon::isSystemTrayAvailable(); }
