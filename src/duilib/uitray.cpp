@@ -1,6 +1,5 @@
 // Tray icon on QSystemTrayIcon.
 #include <QApplication>
-#include <QCursor>
 #include <QIcon>
 #include <QPainter>
 #include <QPixmap>
@@ -11,13 +10,14 @@
 
 #include "uimanager.h"
 #include "uitray.h"
+#include "uitraypointer_p.h"
 
 namespace DuiLib {
 
 namespace {
 
-// Blinking swaps the icon every 400 ms all day long; each picture is read and decoded once.
-// Kept for the whole process (never destroyed), as the tray icon itself is.
+// Each picture is read and decoded once: a number that comes back (blinking, a host restart, a
+// new icon object) finds it here. Kept for the whole process, as the tray icon itself is.
 QIcon IconFor(UINT id) {
     static auto* cache = new std::map<CDuiString, QIcon>();
     CDuiString path = CPaintManagerUI::FindResourceFile(CResourceManager::GetInstance()->GetIconPath(id).c_str());
@@ -60,8 +60,8 @@ CDuiTrayIcon& CDuiTrayIcon::Instance() {
 CDuiTrayIcon::CDuiTrayIcon() = default;
 
 CDuiTrayIcon::~CDuiTrayIcon() {
-    // The timers went with the application. An icon still here at exit is left alone: the
-    // application's end has already destroyed the window behind it.
+    // The blink timer and the pointer watch went with the application. An icon still here at
+    // exit is left alone: the application's end has already destroyed the window behind it.
 }
 
 bool CDuiTrayIcon::IsTrayAvailable() { return QSystemTrayIcon::isSystemTrayAvailable(); }
@@ -83,21 +83,22 @@ void CDuiTrayIcon::Build() {
                 Notify(WM_LBUTTONDBLCLK);
         });
     }
-    if (!m_pHover) {
-        m_pHover = new QTimer(qApp);
-        m_pHover->setInterval(200);
-        QObject::connect(m_pHover, &QTimer::timeout, m_pHover, [this] { WatchCursor(); });
-    }
+    if (!m_pPointer)
+        m_pPointer = new CTrayPointerWatch([this] { Notify(WM_MOUSEMOVE); }, qApp);
     ApplyIcon(m_bFrameOn);
     m_pTray->setToolTip(QString::fromStdWString(m_strTip));
     m_pTray->show();
-    m_pHover->start();
+    m_pPointer->Start();
 }
 
+// Every change of the picture repaints the icon's window and, through it, the tray host, so a
+// picture already shown is not set again.
 void CDuiTrayIcon::ApplyIcon(bool frameOn) {
     if (!m_pTray)
         return;
-    m_pTray->setIcon(frameOn ? IconFor(m_nIconID) : BlankIcon());
+    const QIcon& want = frameOn ? m_icon : BlankIcon();
+    if (m_pTray->icon().cacheKey() != want.cacheKey())
+        m_pTray->setIcon(want);
 }
 
 bool CDuiTrayIcon::CreateTrayIcon(HWND hWnd, UINT nIconID, LPCTSTR lpszToolTip, UINT nNotifyMsg) {
@@ -105,6 +106,7 @@ bool CDuiTrayIcon::CreateTrayIcon(HWND hWnd, UINT nIconID, LPCTSTR lpszToolTip, 
         return false;
     m_hWnd = hWnd;
     m_nIconID = nIconID;
+    m_icon = IconFor(nIconID);
     m_nMsg = nNotifyMsg ? nNotifyMsg : UIMSG_TRAYICON;
     m_strTip = lpszToolTip ? lpszToolTip : L"";
     m_bCreated = true;
@@ -132,19 +134,19 @@ bool CDuiTrayIcon::ReCreateTrayIcon() {
 
 void CDuiTrayIcon::DeleteTrayIcon() {
     StopTwinkling();
-    if (m_pHover)
-        m_pHover->stop();
+    if (m_pPointer)
+        m_pPointer->Stop();
     if (m_pTray) {
         m_pTray->hide();
         delete m_pTray;
         m_pTray = nullptr;
     }
     m_bCreated = false;
-    m_bCursorInside = false;
 }
 
 bool CDuiTrayIcon::SetIcon(UINT nIconID) {
     m_nIconID = nIconID;
+    m_icon = IconFor(nIconID);
     if (!m_bCreated)
         return false;
     if (!m_bTwinkling || m_bFrameOn)
@@ -196,21 +198,6 @@ bool CDuiTrayIcon::GetIconRect(RECT& rc) const {
 void CDuiTrayIcon::Notify(UINT mouseMsg) {
     if (m_hWnd)
         platform::PostMessage(m_hWnd, m_nMsg, m_nIconID, static_cast<LPARAM>(mouseMsg));
-}
-
-void CDuiTrayIcon::WatchCursor() {
-    RECT rc;
-    if (!GetIconRect(rc)) {
-        m_bCursorInside = false;
-        return;
-    }
-    // Like the desktop's own notification: only when the cursor moved onto or over the icon.
-    QPoint p = QCursor::pos();
-    bool inside = p.x() >= rc.left && p.x() < rc.right && p.y() >= rc.top && p.y() < rc.bottom;
-    if (inside && (!m_bCursorInside || p != QPoint(m_ptLast.x, m_ptLast.y)))
-        Notify(WM_MOUSEMOVE);
-    m_bCursorInside = inside;
-    m_ptLast = POINT{p.x(), p.y()};
 }
 
 } // namespace DuiLib

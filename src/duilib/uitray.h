@@ -1,15 +1,21 @@
 #pragma once
 // The notification-area icon (one per process). Mouse input reaches the owner window as
 // UIMSG_TRAYICON (0x401, or the message given at creation) with WM_MOUSEMOVE (0x200),
-// WM_LBUTTONDOWN (0x201) or WM_RBUTTONUP (0x205) in lParam. Mouse-over is found by watching the
-// cursor against the icon's geometry. Without a tray host the icon keeps its state (icon,
-// tooltip, blinking) and reports no geometry; it appears when a host comes up.
+// WM_LBUTTONDOWN (0x201) or WM_RBUTTONUP (0x205) in lParam. WM_MOUSEMOVE comes when the pointer
+// enters the icon or moves over it, told by the icon's own tray window; nothing watches the
+// pointer while it is elsewhere. Without a tray host the icon keeps its state (icon, tooltip,
+// blinking) and reports no geometry; it appears when a host comes up.
+#include <QIcon>
+#include <QPointer>
+
 #include "uibase.h"
 
 class QSystemTrayIcon;
 class QTimer;
 
 namespace DuiLib {
+
+class CTrayPointerWatch;
 
 class CDuiTrayIcon {
 public:
@@ -40,11 +46,13 @@ private:
     void Build();
     void ApplyIcon(bool visibleFrame);
     void Notify(UINT mouseMsg);
-    void WatchCursor();
 
     QSystemTrayIcon* m_pTray = nullptr;
-    QTimer* m_pTwinkle = nullptr;
-    QTimer* m_pHover = nullptr;
+    // Both live as long as the application object that owns them.
+    QPointer<QTimer> m_pTwinkle;
+    QPointer<CTrayPointerWatch> m_pPointer;
+    // The picture of m_nIconID, read once when the number is set, so blinking only swaps it.
+    QIcon m_icon;
     HWND m_hWnd = nullptr;
     UINT m_nIconID = 0;
     UINT m_nMsg = UIMSG_TRAYICON;
@@ -52,8 +60,6 @@ private:
     bool m_bCreated = false;
     bool m_bTwinkling = false;
     bool m_bFrameOn = true;
-    bool m_bCursorInside = false;
-    POINT m_ptLast{0, 0};
 };
 
 } // namespace DuiLib

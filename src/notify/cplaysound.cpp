@@ -11,6 +11,11 @@ const wchar_t* const g_szKindConversation = L"conversation";
 const wchar_t* const g_szKindOrder = L"order";
 const wchar_t* const g_szKindNewcomer = L"newcomer";
 
+namespace {
+// Longer than any of the shipped sounds (the longest lasts 0.75 s).
+constexpr int kReleaseAfterMs = 3000;
+} // namespace
+
 struct CPlaySound::State {
     std::map<std::wstring, std::wstring> m_mapSoundFile;
     std::wstring m_strExeDir;
@@ -82,11 +87,21 @@ unsigned CPlaySound::PlayedCount() const {
 
 void CPlaySound::SoundThreadProc(std::shared_ptr<State> s) {
     const std::wstring alias = g_szKindConversation; // one alias for every kind
+    bool open = false;
     for (;;) {
         std::wstring path;
         {
             std::unique_lock<std::mutex> lock(s->m_lock);
-            s->m_hEvent.wait(lock, [&] { return s->m_bSignalled; });
+            auto signalled = [&] { return s->m_bSignalled; };
+            // An open alias keeps the sound device running (it plays silence once the sound has
+            // ended), so the device is given back when the sound has had time to end.
+            if (open && !s->m_hEvent.wait_for(lock, std::chrono::milliseconds(kReleaseAfterMs), signalled)) {
+                lock.unlock();
+                platform::mciSendString(FormatString(L"close %s", alias.c_str()));
+                open = false;
+                continue;
+            }
+            s->m_hEvent.wait(lock, signalled);
             s->m_bSignalled = false;
             if (s->m_bStop)
                 break;
@@ -98,6 +113,7 @@ void CPlaySound::SoundThreadProc(std::shared_ptr<State> s) {
         platform::mciSendString(FormatString(L"stop %s", alias.c_str()));
         platform::mciSendString(FormatString(L"close %s", alias.c_str()));
         DWORD result = platform::mciSendString(FormatString(L"open \"%s\" alias %s", full.c_str(), alias.c_str()));
+        open = result == 0;
         if (result == 0) {
             result = platform::mciSendString(FormatString(L"play %s", alias.c_str()));
             std::this_thread::sleep_for(std::chrono::milliseconds(100));

@@ -74,6 +74,32 @@ TEST_F(PlaySoundTest, PlaysTheKindsSoundThroughTheDevice) {
     EXPECT_GT(fs::file_size(m_out), 0u);
 }
 
+// An open device keeps playing silence into the disk driver's file; a device given back adds
+// nothing more to it. Each opening of the device starts the file anew.
+TEST_F(PlaySoundTest, TheDeviceIsGivenBackAfterTheSoundAndTheNextSoundOpensItAgain) {
+    InstallSounds();
+    CPlaySound player(AnsiToWide(m_exeDir));
+    auto settled = [&] {
+        for (int i = 0; i < 20; ++i) {
+            uintmax_t before = fs::exists(m_out) ? fs::file_size(m_out) : 0;
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+            if (before > 0 && fs::file_size(m_out) == before)
+                return true;
+        }
+        return false;
+    };
+    for (int round = 1; round <= 2; ++round) {
+        fs::remove(m_out);
+        player.Play(L"conversation");
+        WaitFor([&] { return player.PlayedCount() == static_cast<unsigned>(round); });
+        EXPECT_EQ(player.LastResult(), 0u) << "round " << round;
+        ASSERT_TRUE(settled()) << "the device still plays 10 s after the sound, round " << round;
+        // A 0.6 s sound at 22,050 frames of 16 bits a second, all of it.
+        EXPECT_GE(fs::file_size(m_out), 26460u) << "round " << round;
+        EXPECT_EQ(platform::mciSendString(L"stop conversation"), MCIERR_INVALID_DEVICE_NAME) << "round " << round;
+    }
+}
+
 TEST_F(PlaySoundTest, ABurstOfRequestsCoalesces) {
     InstallSounds();
     CPlaySound player(AnsiToWide(m_exeDir));

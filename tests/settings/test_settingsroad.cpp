@@ -6,8 +6,6 @@
 #include <csignal>
 #include <filesystem>
 #include <map>
-#include <sys/prctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <json/json.h>
@@ -26,6 +24,7 @@
 #include "support/qtwait.h"
 #include "support/realclick.h"
 #include "support/testenv.h"
+#include "support/trayhost.h"
 
 namespace fs = std::filesystem;
 
@@ -161,33 +160,6 @@ TEST_F(SettingsRoadTest, AFailedAutostartSwitchChangesNothingAndTheWindowShowsIt
     EXPECT_EQ(saved["AutoLogin"], 0);
     EXPECT_EQ(saved["AutoStart"], 0);
 }
-
-namespace {
-
-// A tray host on the test's X server, for as long as the object lives.
-class TrayHost {
-public:
-    TrayHost() {
-        m_pid = fork();
-        if (m_pid == 0) {
-            prctl(PR_SET_PDEATHSIG, SIGKILL);
-            execlp("trayer", "trayer", "--edge", "bottom", "--align", "right", "--widthtype", "request", "--height",
-                   "32", static_cast<char*>(nullptr));
-            _exit(127);
-        }
-    }
-    ~TrayHost() {
-        if (m_pid > 0) {
-            kill(m_pid, SIGTERM);
-            waitpid(m_pid, nullptr, 0);
-        }
-    }
-
-private:
-    pid_t m_pid = -1;
-};
-
-} // namespace
 
 TEST_F(SettingsRoadTest, TrayMenuEntryShowsTheWindowWithTheLiveRecord) {
     TrayHost tray;
