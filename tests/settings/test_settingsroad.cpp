@@ -81,7 +81,10 @@ protected:
         frame->CenterWindow();
         frame->ShowWindow(true, true);
     }
-    bool SettingsShown() const { return platform::IsWindowVisible(frame->GetSettingWnd()->GetHWND()); }
+    bool SettingsShown() const {
+        CFrameSettingUI* wnd = frame->GetSettingWnd();
+        return wnd && platform::IsWindowVisible(wnd->GetHWND());
+    }
     DuiLib::CControlUI* SettingsControl(const wchar_t* name) const {
         return FindControlIn(frame->GetSettingWnd()->GetHWND(), name);
     }
@@ -97,6 +100,8 @@ protected:
 
 TEST_F(SettingsRoadTest, GearButtonOpensTheWindowAndEachOptionChangesOnlyItsKey) {
     Open();
+    Pump(300);
+    EXPECT_EQ(frame->GetSettingWnd(), nullptr) << "the settings window was made before its first use";
     ASSERT_TRUE(ClickControl(FindControlIn(frame->GetHWND(), L"settingbtn")));
     ASSERT_TRUE(WaitFor([&] { return SettingsShown(); }));
 
@@ -223,10 +228,10 @@ TEST_F(SettingsRoadTest, VersionOfferAtStartHoldsTheRestOfTheStartUp) {
         offerText = FindControlIn(h, L"label_newversion")->GetText();
     });
     Open();
-    EXPECT_TRUE(download.Clicked());
+    ASSERT_TRUE(WaitFor([&] { return download.Clicked(); }, 10000));
     EXPECT_EQ(offerText, L"发现新版本 2.2.0，请问是否进行下载？");
     EXPECT_FALSE(databaseDuringOffer) << "the event store opened before the offer was answered";
-    EXPECT_TRUE(fs::exists(cache + "shopdesk.db"));
+    EXPECT_TRUE(WaitFor([&] { return fs::exists(cache + "shopdesk.db"); }));
 
     // The link the server gave was opened, and the server really serves it.
     ASSERT_TRUE(WaitFor([&] { return !opener.Opened().empty(); }));
@@ -250,6 +255,30 @@ TEST_F(SettingsRoadTest, VersionOfferAtStartHoldsTheRestOfTheStartUp) {
     }));
     Pump(300);
     EXPECT_EQ(opener.Opened(), link + "\n");
+}
+
+TEST_F(SettingsRoadTest, TheConsoleLoadsWhileTheVersionCheckWaitsAndAnEarlyCloseKeepsTheEvents) {
+    g_peer->Get("/demo/fault?mode=slow&delay_ms=3000&path=/system/update/native_app_check_update/v1&count=1");
+    g_peer->Get("/demo/events/clear");
+    Open();
+    EXPECT_TRUE(WaitFor([&] { return PeerWasAsked(*g_peer, "/admin"); }, 2500))
+        << "the console waited for the version answer";
+    EXPECT_FALSE(fs::exists(cache + "shopdesk.db")) << "the event store started before the version answer";
+
+    // Closed before the answer: the store opens as the window goes, and the start's own
+    // event still reaches the server.
+    DuiLib::CWindowWnd* wnd = frame;
+    DestroyTestWindow(wnd);
+    frame = nullptr;
+    EXPECT_TRUE(fs::exists(cache + "shopdesk.db"));
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            for (const Json::Value& e : g_peer->Events()["events"])
+                if (e["basic"]["event_code"].asString() == "device")
+                    return true;
+            return false;
+        },
+        10000));
 }
 
 namespace {
