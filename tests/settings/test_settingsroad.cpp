@@ -68,6 +68,8 @@ protected:
         CConfigManage::GetInstance()->Init(AnsiToWide(cache));
     }
     void TearDown() override {
+        if (!frame)
+            return; // the test ended its window itself
         DuiLib::CWindowWnd* wnd = frame;
         DestroyTestWindow(wnd);
         frame = nullptr;
@@ -273,7 +275,8 @@ TEST_F(SettingsRoadTest, TheConsoleLoadsWhileTheVersionCheckWaitsAndAnEarlyClose
     EXPECT_TRUE(fs::exists(cache + "shopdesk.db"));
     EXPECT_TRUE(WaitFor(
         [&] {
-            for (const Json::Value& e : g_peer->Events()["events"])
+            Json::Value seen = g_peer->Events();
+            for (const Json::Value& e : seen["events"])
                 if (e["basic"]["event_code"].asString() == "device")
                     return true;
             return false;
