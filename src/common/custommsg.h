@@ -22,6 +22,7 @@ constexpr UINT WM_RELOAD_CONFIG = 2205;
 constexpr UINT WM_GET_WINDOWS_CONFIG = 3024;
 constexpr UINT WM_MSG_REQUEST_DONE = 3042;   // wParam: the request worker's task record
 constexpr UINT WM_AVATAR_READY = 3060;       // wParam: new SAvatarAnswer of the avatar worker
+constexpr UINT WM_VERSION_CHECKED = 3061;    // the version check at start has its answer
 constexpr UINT WM_TRAY_ICON = 0x401;         // lParam: WM_MOUSEMOVE, WM_LBUTTONDOWN or WM_RBUTTONUP
 constexpr UINT WM_MENU_CLICK = 0x479;        // wParam: item name, freed with DeletePtr
 

@@ -16,6 +16,7 @@
 #include "notify/cplaysound.h"
 #include "pagecallqueue.h"
 #include "settings/configmanage.h"
+#include "settings/versioncheck.h"
 
 class CFrameTipUI;
 class CFramePopUI;
@@ -56,7 +57,8 @@ public:
     // Before Create: the cache folder (ending in a separator), the settings and the uid of the
     // command line.
     void InitParams(const std::wstring& cacheDir, const STRUCT_Config& settings, const std::wstring& uid);
-    // Before Create: runs last in InitWindow (the application's URL-protocol check).
+    // Before Create: runs last in the start-up, once the version check has been answered
+    // and the event store started (the application's URL-protocol check).
     void SetInitDoneHook(std::function<void()> hook) { m_fnInitDone = std::move(hook); }
 
     DuiLib::LPCTSTR GetWindowClassName() const override { return L"QDX_IM_MAIN"; }
@@ -112,6 +114,7 @@ public:
     CFrameTipUI* GetTipWnd() const { return m_pTipWnd; }
     CFramePopUI* GetPopWnd() const { return m_pPopWnd; }
     CWaitRing* GetWaitRing() const { return m_pWaitRing; }
+    // The windows below are made on their first use; none until then.
     CFrameSettingUI* GetSettingWnd() const { return m_pSettingWnd; }
     // Page calls still waiting for an avatar, or behind one that does.
     bool HasPendingPageCalls() const { return !m_PageCalls.IsIdle(); }
@@ -124,11 +127,15 @@ public:
 private:
     // Window life cycle and controls.
     void AdjustWindowForDpi();
-    bool CreateOwnedPopup(DuiLib::CWindowWnd* wnd);
-    void CheckForNewVersion();
-    bool CreateSettingWnd();
-    // The first-use guidance window (guidancehooks.cpp).
-    bool CreateGuidanceWnd();
+    // The rest of the start-up, once the version check has its answer: the offer of a newer
+    // client, then the event store, then the URL-protocol check (settingshooks.cpp).
+    void OnVersionChecked();
+    void StartEventStore();
+    CFrameSettingUI* SettingWnd();
+    CWaitRing* WaitRing();
+    // The first-use guidance window, made and shown at start until the guidance has been
+    // viewed (guidancehooks.cpp). False when it was due and could not be made.
+    bool ShowGuidanceIfDue();
     // Shows the settings window with the live record.
     void ShowSettingWnd();
     void ShowTrayMenu();
@@ -155,11 +162,11 @@ private:
 
     // Notification routing.
     bool IsMainActive() const;
-    CFrameTipUI* EnsureTipWnd();
-    CFramePopUI* EnsurePopWnd();
     void OnOpenConversation(std::wstring* id);
-    // Message center side (msgcenterhooks.cpp).
-    bool CreateMsgCenterWindows();
+    // Message center side (msgcenterhooks.cpp). Its windows are made on first use.
+    CFrameMsgCenterUI* MsgCenterWnd();
+    CFrameSubscribeSetUI* SubscribeSetWnd();
+    CMsgGuidanceUI* MsgGuidanceWnd();
     void DeleteMsgCenterWindows();
     void OnOtaLogin(int flag);
     void OnUnreadKnown(bool hasPermission, bool hasUnread);
@@ -213,5 +220,7 @@ private:
     int m_nIsGuidance = 0;
     bool m_bGuidanceClosed = false;
     std::recursive_mutex m_csNotify;
+    CVersionCheck m_VersionCheck;
+    bool m_bStartupPending = false; // the version check runs; the event store waits for it
     CPageCallQueue m_PageCalls;
 };

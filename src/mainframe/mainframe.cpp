@@ -15,6 +15,7 @@
 #include "notify/cframepopui.h"
 #include "notify/cframetipui.h"
 #include "notify/cheadui.h"
+#include "ownedwnd.h"
 #include "pagescripts.h"
 #include "platform/profile.h"
 #include "platform/sysinfo.h"
@@ -40,6 +41,12 @@ CMainFrameUI::CMainFrameUI()
       m_PageCalls(PageCallAvatar, [this](const SPageCall& call) { RunPageCall(call); }) {}
 
 CMainFrameUI::~CMainFrameUI() {
+    // Closed before the version check was answered: the store still opens, so the events the
+    // quit leaves in the queue are kept.
+    if (m_bStartupPending) {
+        m_bStartupPending = false;
+        StartEventStore();
+    }
     delete m_pTrayMenu;
     delete m_pTipWnd;
     delete m_pPopWnd;
@@ -78,13 +85,6 @@ CControlUI* CMainFrameUI::CreateControl(LPCTSTR pstrClass) {
     return nullptr;
 }
 
-bool CMainFrameUI::CreateOwnedPopup(CWindowWnd* wnd) {
-    if (!wnd || !wnd->Create(nullptr, GetWindowClassName(), WS_POPUP, WS_EX_TOOLWINDOW | WS_EX_TOPMOST))
-        return false;
-    wnd->ShowWindow(false, false);
-    return true;
-}
-
 void CMainFrameUI::InitWindow() {
     m_pBtnHide = m_PaintManager.FindControl(L"btnhide");
     m_pBtnMax = m_PaintManager.FindControl(L"maxbtn");
@@ -100,49 +100,46 @@ void CMainFrameUI::InitWindow() {
 
     AdjustWindowForDpi();
 
-    // Owned windows, created once and hidden until needed. A window that cannot be created
-    // ends the initialisation here, and everything that uses the later ones does nothing.
+    // The console loads only while this thread serves it, so the start keeps to what the
+    // merchant sees at once and what the console's first calls need. The other owned windows
+    // are made on first use. A window that cannot be made here ends the initialisation, and
+    // everything that uses the later ones does nothing.
     m_pTipWnd = new CFrameTipUI();
-    if (!CreateOwnedPopup(m_pTipWnd))
+    if (!CreateOwnedPopup(*m_pTipWnd, m_hWnd))
         return;
-    m_pTipWnd->SetMainHwnd(m_hWnd);
     m_pPopWnd = new CFramePopUI();
-    if (!CreateOwnedPopup(m_pPopWnd))
+    if (!CreateOwnedPopup(*m_pPopWnd, m_hWnd))
         return;
-    m_pPopWnd->SetMainHwnd(m_hWnd);
     m_pHoverWnd = new CFrameHoverUI();
-    if (!CreateOwnedPopup(m_pHoverWnd))
+    if (!CreateOwnedPopup(*m_pHoverWnd, m_hWnd))
         return;
-    m_pHoverWnd->SetMainHwnd(m_hWnd);
-    if (!CreateSettingWnd())
+    if (!ShowGuidanceIfDue())
         return;
-    if (!CreateMsgCenterWindows())
-        return;
-    if (!CreateGuidanceWnd())
-        return;
-
-    m_pWaitRing = new CWaitRing();
-    if (m_pWaitRing->Create(m_hWnd, L"", WS_VISIBLE | WS_OVERLAPPEDWINDOW, WS_EX_WINDOWEDGE))
-        m_pWaitRing->ShowWindow(false, false);
 
     m_strTrayTip = kTrayTitle;
     m_pTrayIcon = CDuiTrayIcon::GetInstance();
     m_pTrayIcon->CreateTrayIcon(m_hWnd, kIconOffline, m_strTrayTip.c_str(), 0);
 
     CHttpWork::GetInstance()->GlobalInit();
-    CheckForNewVersion();
     CAvatarCache::GetInstance()->Init(m_strCacheDir);
     m_PageCalls.Attach(m_hWnd, WM_AVATAR_READY);
+    // Events stored by earlier runs go out once the console has made its first call.
+    g_EventLogManage.HoldReupload();
+    // The answer arrives as WM_VERSION_CHECKED; the rest of the start-up waits for it.
+    m_bStartupPending = m_VersionCheck.Start(m_hWnd, WM_VERSION_CHECKED);
+}
+
+void CMainFrameUI::StartEventStore() {
     if (g_EventLogManage.InitDB(m_strCacheDir)) {
         DEBUG_LOG(LOG_LEVEL_ERROR, L"错误", L"shopdesk数据库初始化成功，并启动事件上报管理器！");
-        // Events stored by earlier runs go out once the console has made its first call.
-        g_EventLogManage.HoldReupload();
         g_EventLogManage.Start();
     } else {
         DEBUG_LOG(LOG_LEVEL_ERROR, L"错误", L"shopdesk数据库初始化失败！事件上报管理器将不会启动！！");
     }
-    if (m_fnInitDone)
-        m_fnInitDone();
+}
+
+CWaitRing* CMainFrameUI::WaitRing() {
+    return OnFirstUse(m_pWaitRing, [this](CWaitRing& ring) { return CreateOwnedHidden(ring, m_hWnd); });
 }
 
 void CMainFrameUI::AdjustWindowForDpi() {

@@ -98,6 +98,8 @@ LRESULT CMainFrameUI::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lPara
         }
     } else if (uMsg == WM_ACTIVATEAPP) {
         OnActivateApp(wParam);
+    } else if (uMsg == WM_VERSION_CHECKED) {
+        OnVersionChecked();
     } else if (uMsg == WM_AVATAR_READY) {
         m_PageCalls.OnAnswer(reinterpret_cast<SAvatarAnswer*>(wParam));
     } else if (uMsg == WM_GET_WINDOWS_CONFIG) {
@@ -202,9 +204,9 @@ void CMainFrameUI::ShowQuitConfirm() {
 void CMainFrameUI::OnChangeState(int a, int b) {
     m_nQuitState = 2;
     RunScript(ScriptChangeState(a, b));
-    if (m_pWaitRing) {
-        m_pWaitRing->CenterWindow();
-        m_pWaitRing->ShowWindow(true, false);
+    if (CWaitRing* ring = WaitRing()) {
+        ring->CenterWindow();
+        ring->ShowWindow(true, false);
     }
     platform::EnableWindow(m_hWnd, FALSE);
 }

@@ -9,27 +9,22 @@
 #include "events/eventlogmanage.h"
 #include "msgcenter/cframemsgcenterui.h"
 #include "msgcenter/cframesubscribesetui.h"
+#include "ownedwnd.h"
 #include "platform/profile.h"
 
 using namespace DuiLib;
 
-bool CMainFrameUI::CreateMsgCenterWindows() {
-    m_pMsgCenterWnd = new CFrameMsgCenterUI();
-    if (!CreateOwnedPopup(m_pMsgCenterWnd))
-        return false;
-    m_pMsgCenterWnd->SetMainHwnd(m_hWnd);
-    m_pSubscribeSetWnd = new CFrameSubscribeSetUI();
-    if (!CreateOwnedPopup(m_pSubscribeSetWnd))
-        return false;
-    m_pSubscribeSetWnd->SetMainHwnd(m_hWnd);
-    m_pMsgGuidanceWnd = new CMsgGuidanceUI();
-    // Created hidden: a window that flashes up at start would switch the program to the
-    // foreground and back, and report those switches as launches.
-    if (m_pMsgGuidanceWnd->Create(m_hWnd, L"", WS_OVERLAPPEDWINDOW, WS_EX_WINDOWEDGE)) {
-        m_pMsgGuidanceWnd->SetMainHwnd(m_hWnd);
-        m_pMsgGuidanceWnd->ShowWindow(false, false);
-    }
-    return true;
+CFrameMsgCenterUI* CMainFrameUI::MsgCenterWnd() { return OwnedPopupOnFirstUse(m_pMsgCenterWnd, m_hWnd); }
+
+CFrameSubscribeSetUI* CMainFrameUI::SubscribeSetWnd() { return OwnedPopupOnFirstUse(m_pSubscribeSetWnd, m_hWnd); }
+
+CMsgGuidanceUI* CMainFrameUI::MsgGuidanceWnd() {
+    return OnFirstUse(m_pMsgGuidanceWnd, [this](CMsgGuidanceUI& wnd) {
+        if (!CreateOwnedHidden(wnd, m_hWnd))
+            return false;
+        wnd.SetMainHwnd(m_hWnd);
+        return true;
+    });
 }
 
 void CMainFrameUI::DeleteMsgCenterWindows() {
@@ -49,8 +44,10 @@ void CMainFrameUI::OnOtaLogin(int flag) {
         return;
     }
     // The permission request runs off the window thread; the buttons, the guidance and the
-    // "login" event follow its answer, so "has_per" tells what the server said.
-    if (m_pMsgCenterWnd && m_pMsgCenterWnd->HasUnreadMsg(m_pCookieVisitor->Get(), [this](bool, bool per, bool unread) {
+    // "login" event follow its answer, so "has_per" tells what the server said. The request
+    // belongs to the message center, which is made now if it was not yet.
+    CFrameMsgCenterUI* center = MsgCenterWnd();
+    if (center && center->HasUnreadMsg(m_pCookieVisitor->Get(), [this](bool, bool per, bool unread) {
             OnUnreadKnown(per, unread);
         }))
         return;
@@ -75,43 +72,48 @@ void CMainFrameUI::AddLoginEvent() {
 }
 
 void CMainFrameUI::ShowMsgGuidanceIfDue() {
-    if (m_bHasPermission && m_pMsgGuidanceWnd && m_nIsGuidance == 0 && m_bGuidanceClosed)
+    if (m_bHasPermission && m_nIsGuidance == 0 && m_bGuidanceClosed)
         ShowMsgGuidance();
 }
 
 void CMainFrameUI::ShowMsgGuidance() {
-    if (!m_pMsgGuidanceWnd || !m_pBtnMsgCenter || !m_pBtnMsgCenter->GetParent())
+    if (!m_pBtnMsgCenter || !m_pBtnMsgCenter->GetParent())
+        return;
+    CMsgGuidanceUI* guide = MsgGuidanceWnd();
+    if (!guide)
         return;
     RECT r = m_pBtnMsgCenter->GetParent()->GetPos();
     RECT w{};
     platform::GetWindowRect(m_hWnd, &w);
-    MoveGuidanceBelow(m_pMsgGuidanceWnd->GetHWND(), (2 * w.left + r.left + r.right) / 2, w.top + r.bottom);
-    m_pMsgGuidanceWnd->ShowWindow(true, true);
+    MoveGuidanceBelow(guide->GetHWND(), (2 * w.left + r.left + r.right) / 2, w.top + r.bottom);
+    guide->ShowWindow(true, true);
 }
 
 void CMainFrameUI::OpenMsgCenter() {
     // Whoever opens the message center has found it; the pop-up pointing at it goes.
     if (m_pMsgGuidanceWnd)
         m_pMsgGuidanceWnd->ShowWindow(false, false);
-    if (!m_pMsgCenterWnd)
+    CFrameMsgCenterUI* center = MsgCenterWnd();
+    if (!center)
         return;
     if (m_pBtnUnreadMark)
         m_pBtnUnreadMark->SetVisible(false);
-    m_pMsgCenterWnd->InitDlg(m_pCookieVisitor->Get());
-    m_pMsgCenterWnd->CenterWindow();
-    m_pMsgCenterWnd->ShowWindow(true, true);
+    center->InitDlg(m_pCookieVisitor->Get());
+    center->CenterWindow();
+    center->ShowWindow(true, true);
     if (m_nIsGuidance == 0) {
-        m_pMsgCenterWnd->ShowSubscribeGuidance();
+        center->ShowSubscribeGuidance();
         m_nIsGuidance = platform::GetPrivateProfileInt(L"Guidance", L"IsGuidance", 0, WideToAnsi(m_strIniPath));
     }
 }
 
 void CMainFrameUI::OpenSubscribeSet() {
-    if (!m_pSubscribeSetWnd)
+    CFrameSubscribeSetUI* wnd = SubscribeSetWnd();
+    if (!wnd)
         return;
-    m_pSubscribeSetWnd->InitDlg(m_pCookieVisitor->Get(), m_nOtaId);
-    m_pSubscribeSetWnd->CenterWindow();
-    m_pSubscribeSetWnd->ShowWindow(true, true);
+    wnd->InitDlg(m_pCookieVisitor->Get(), m_nOtaId);
+    wnd->CenterWindow();
+    wnd->ShowWindow(true, true);
 }
 
 void CMainFrameUI::ResetMsgCenter() {

@@ -8,6 +8,7 @@
 #include "notify/cframehoverui.h"
 #include "notify/cframepopui.h"
 #include "notify/cframetipui.h"
+#include "ownedwnd.h"
 #include "pagescripts.h"
 #include "platform/sysinfo.h"
 
@@ -43,15 +44,7 @@ Wnd* EnsureNotifyWnd(Wnd*& wnd, HWND mainWnd) {
         delete wnd;
         wnd = nullptr;
     }
-    Wnd* fresh = new Wnd();
-    if (!fresh->Create(nullptr, kMainWndClass, WS_POPUP, WS_EX_TOOLWINDOW | WS_EX_TOPMOST)) {
-        delete fresh;
-        return nullptr;
-    }
-    fresh->SetMainHwnd(mainWnd);
-    fresh->ShowWindow(false, false);
-    wnd = fresh;
-    return wnd;
+    return OwnedPopupOnFirstUse(wnd, mainWnd);
 }
 
 } // namespace

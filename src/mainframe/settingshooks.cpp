@@ -1,31 +1,32 @@
 // The main window's side of the settings: the settings window it owns, the gear button and
-// tray entry that show it, and the version check at start.
+// tray entry that show it, and the version check at start with what follows its answer.
 #include "cmainframeui.h"
 
+#include "ownedwnd.h"
 #include "settings/cframesettingui.h"
 #include "settings/cversionmsg.h"
-#include "settings/versioncheck.h"
 
-bool CMainFrameUI::CreateSettingWnd() {
-    m_pSettingWnd = new CFrameSettingUI();
-    if (!CreateOwnedPopup(m_pSettingWnd))
-        return false;
-    m_pSettingWnd->SetMainHwnd(m_hWnd);
-    return true;
-}
+CFrameSettingUI* CMainFrameUI::SettingWnd() { return OwnedPopupOnFirstUse(m_pSettingWnd, m_hWnd); }
 
 void CMainFrameUI::ShowSettingWnd() {
-    if (!m_pSettingWnd)
+    CFrameSettingUI* wnd = SettingWnd();
+    if (!wnd)
         return;
-    m_pSettingWnd->SetConfig(m_Settings);
-    m_pSettingWnd->CenterWindow();
-    m_pSettingWnd->ShowWindow(true, true);
+    wnd->SetConfig(m_Settings);
+    wnd->CenterWindow();
+    wnd->ShowWindow(true, true);
 }
 
-void CMainFrameUI::CheckForNewVersion() {
-    // The rest of the start-up waits for the answer and, for a newer client, for the offer
-    // to be answered.
+void CMainFrameUI::OnVersionChecked() {
+    if (!m_bStartupPending)
+        return;
+    m_bStartupPending = false;
+    // A newer client is offered before the event store starts, and the store waits for the
+    // offer to be answered.
     SVersionOffer offer;
-    if (RunVersionCheck(m_hWnd, offer) == eVersionNewer)
+    if (m_VersionCheck.Finish(offer) == eVersionNewer)
         ShowNewVersion(m_hWnd, offer.strLink, offer.strVersion);
+    StartEventStore();
+    if (m_fnInitDone)
+        m_fnInitDone();
 }

@@ -1,9 +1,5 @@
 #include "versioncheck.h"
 
-#include <atomic>
-#include <memory>
-#include <thread>
-
 #include "common/jsonparse.h"
 #include "common/sysutils.h"
 #include "net/httpwork.h"
@@ -27,21 +23,38 @@ EVersionAnswer ParseVersionAnswer(const std::string& body, SVersionOffer& offer)
     return eVersionNewer;
 }
 
-EVersionAnswer RunVersionCheck(HWND hwnd, SVersionOffer& offer) {
-    auto done = std::make_shared<std::atomic<bool>>(false);
-    std::string body;
-    bool answered = false;
-    std::thread worker([&body, &answered, done, hwnd] {
-        answered = CHttpWork::GetInstance()->CheckUpdate(body);
-        done->store(true);
-        platform::PostMessage(hwnd, WM_NULL, 0, 0); // ends the wait below
+CVersionCheck::~CVersionCheck() {
+    if (m_worker.joinable())
+        m_worker.join();
+}
+
+bool CVersionCheck::Start(HWND hwnd, UINT msg) {
+    if (m_worker.joinable())
+        return false;
+    m_worker = std::thread([this, hwnd, msg] {
+        m_bAnswered = CHttpWork::GetInstance()->CheckUpdate(m_strBody);
+        m_bDone.store(true);
+        platform::PostMessage(hwnd, msg, 0, 0);
     });
-    bool quit = !platform::RunModalLoop([done] { return done->load(); });
-    worker.join();
+    return true;
+}
+
+EVersionAnswer CVersionCheck::Finish(SVersionOffer& offer) {
+    if (!m_worker.joinable())
+        return eVersionNoAnswer;
+    m_worker.join();
+    return m_bAnswered ? ParseVersionAnswer(m_strBody, offer) : eVersionNoAnswer;
+}
+
+EVersionAnswer RunVersionCheck(HWND hwnd, SVersionOffer& offer) {
+    CVersionCheck check;
+    check.Start(hwnd, WM_NULL); // ends the wait below
+    bool quit = !platform::RunModalLoop([&check] { return check.IsDone(); });
+    EVersionAnswer answer = check.Finish(offer);
     if (quit) {
         // The program is ending: hand the quit on to the loop that owns it.
         platform::PostQuitMessage(platform::LastQuitCode());
         return eVersionNoAnswer;
     }
-    return answered ? ParseVersionAnswer(body, offer) : eVersionNoAnswer;
+    return answer;
 }

@@ -240,14 +240,18 @@ TEST_F(MsgCenterTest, FailuresShowTheirPanesAndLateAnswersAreDropped) {
 TEST_F(MsgCenterTest, GuidancePopUpsPointAtTheirButtonsAndLeadOn) {
     SignInAs("mc-guidance");
     ASSERT_TRUE(WaitFor([&] { return Shown(Main(L"msgcenterbtn")); }, 10000));
-    CMsgGuidanceUI* guide = frame->GetMsgGuidanceWnd();
-    // The pointer at the message center waits for the first-use guidance to be closed.
+    // The pointer at the message center waits for the first-use guidance to be closed, and
+    // is made only then.
     CGuidanceUI* firstUse = frame->GetGuidanceWnd();
     ASSERT_TRUE(firstUse && platform::IsWindowVisible(firstUse->GetHWND()));
     Pump(500);
-    EXPECT_FALSE(platform::IsWindowVisible(guide->GetHWND()));
+    EXPECT_EQ(frame->GetMsgGuidanceWnd(), nullptr);
     Click(Find(firstUse, L"hidebtn"));
-    ASSERT_TRUE(WaitFor([&] { return platform::IsWindowVisible(guide->GetHWND()) != 0; }));
+    CMsgGuidanceUI* guide = nullptr;
+    ASSERT_TRUE(WaitFor([&] {
+        guide = frame->GetMsgGuidanceWnd();
+        return guide && platform::IsWindowVisible(guide->GetHWND()) != 0;
+    }));
     // Centred under the button's container, 5 pixels below it.
     RECT anchor = Main(L"msgcenterbtn")->GetParent()->GetPos(), w{}, g{};
     platform::GetWindowRect(frame->GetHWND(), &w);
@@ -270,7 +274,10 @@ TEST_F(MsgCenterTest, GuidancePopUpsPointAtTheirButtonsAndLeadOn) {
 
     // Following it hides the center and opens the subscription settings.
     Click(Find(sub, L"btn_view"));
-    ASSERT_TRUE(WaitFor([&] { return platform::IsWindowVisible(frame->GetSubscribeSetWnd()->GetHWND()) != 0; }));
+    ASSERT_TRUE(WaitFor([&] {
+        CFrameSubscribeSetUI* set = frame->GetSubscribeSetWnd();
+        return set && platform::IsWindowVisible(set->GetHWND()) != 0;
+    }));
     EXPECT_FALSE(platform::IsWindowVisible(center->GetHWND()));
     EXPECT_FALSE(platform::IsWindowVisible(sub->GetHWND()));
 }

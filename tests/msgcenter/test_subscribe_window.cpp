@@ -25,8 +25,10 @@ protected:
         ASSERT_TRUE(WaitFor([&] { return platform::IsWindowVisible(center->GetHWND()) != 0; }));
         ASSERT_TRUE(QTest::qWaitForWindowExposed(center->GetHostWidget()));
         Click(Find(center, L"subscribesetbtn"));
-        wnd = frame->GetSubscribeSetWnd();
-        ASSERT_TRUE(WaitFor([&] { return platform::IsWindowVisible(wnd->GetHWND()) != 0; }));
+        ASSERT_TRUE(WaitFor([&] {
+            wnd = frame->GetSubscribeSetWnd();
+            return wnd && platform::IsWindowVisible(wnd->GetHWND()) != 0;
+        }));
         ASSERT_TRUE(QTest::qWaitForWindowExposed(wnd->GetHostWidget()));
         ASSERT_TRUE(Settled());
     }

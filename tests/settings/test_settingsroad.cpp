@@ -67,6 +67,8 @@ protected:
         CConfigManage::GetInstance()->Init(AnsiToWide(cache));
     }
     void TearDown() override {
+        if (!frame)
+            return; // the test ended its window itself
         DuiLib::CWindowWnd* wnd = frame;
         DestroyTestWindow(wnd);
         frame = nullptr;
@@ -80,7 +82,10 @@ protected:
         frame->CenterWindow();
         frame->ShowWindow(true, true);
     }
-    bool SettingsShown() const { return platform::IsWindowVisible(frame->GetSettingWnd()->GetHWND()); }
+    bool SettingsShown() const {
+        CFrameSettingUI* wnd = frame->GetSettingWnd();
+        return wnd && platform::IsWindowVisible(wnd->GetHWND());
+    }
     DuiLib::CControlUI* SettingsControl(const wchar_t* name) const {
         return FindControlIn(frame->GetSettingWnd()->GetHWND(), name);
     }
@@ -96,6 +101,8 @@ protected:
 
 TEST_F(SettingsRoadTest, GearButtonOpensTheWindowAndEachOptionChangesOnlyItsKey) {
     Open();
+    Pump(300);
+    EXPECT_EQ(frame->GetSettingWnd(), nullptr) << "the settings window was made before its first use";
     ASSERT_TRUE(ClickControl(FindControlIn(frame->GetHWND(), L"settingbtn")));
     ASSERT_TRUE(WaitFor([&] { return SettingsShown(); }));
 
@@ -195,10 +202,10 @@ TEST_F(SettingsRoadTest, VersionOfferAtStartHoldsTheRestOfTheStartUp) {
         offerText = FindControlIn(h, L"label_newversion")->GetText();
     });
     Open();
-    EXPECT_TRUE(download.Clicked());
+    ASSERT_TRUE(WaitFor([&] { return download.Clicked(); }, 10000));
     EXPECT_EQ(offerText, L"发现新版本 2.2.0，请问是否进行下载？");
     EXPECT_FALSE(databaseDuringOffer) << "the event store opened before the offer was answered";
-    EXPECT_TRUE(fs::exists(cache + "shopdesk.db"));
+    EXPECT_TRUE(WaitFor([&] { return fs::exists(cache + "shopdesk.db"); }));
 
     // The link the server gave was opened, and the server really serves it.
     ASSERT_TRUE(WaitFor([&] { return !opener.Opened().empty(); }));
@@ -222,6 +229,31 @@ TEST_F(SettingsRoadTest, VersionOfferAtStartHoldsTheRestOfTheStartUp) {
     }));
     Pump(300);
     EXPECT_EQ(opener.Opened(), link + "\n");
+}
+
+TEST_F(SettingsRoadTest, TheConsoleLoadsWhileTheVersionCheckWaitsAndAnEarlyCloseKeepsTheEvents) {
+    g_peer->Get("/demo/fault?mode=slow&delay_ms=3000&path=/system/update/native_app_check_update/v1&count=1");
+    g_peer->Get("/demo/events/clear");
+    Open();
+    EXPECT_TRUE(WaitFor([&] { return PeerWasAsked(*g_peer, "/admin"); }, 2500))
+        << "the console waited for the version answer";
+    EXPECT_FALSE(fs::exists(cache + "shopdesk.db")) << "the event store started before the version answer";
+
+    // Closed before the answer: the store opens as the window goes, and the start's own
+    // event still reaches the server.
+    DuiLib::CWindowWnd* wnd = frame;
+    DestroyTestWindow(wnd);
+    frame = nullptr;
+    EXPECT_TRUE(fs::exists(cache + "shopdesk.db"));
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            Json::Value seen = g_peer->Events();
+            for (const Json::Value& e : seen["events"])
+                if (e["basic"]["event_code"].asString() == "device")
+                    return true;
+            return false;
+        },
+        10000));
 }
 
 namespace {
