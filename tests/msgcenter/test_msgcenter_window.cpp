@@ -69,9 +69,11 @@ TEST_F(MsgCenterTest, ButtonTabsPagesAndTheUnreadBadges) {
     ASSERT_GE(sent.size(), 3u);
     EXPECT_EQ("GET /tessaril/api/message/get_permission", sent[sent.size() - 2]);
     EXPECT_EQ(std::string(kListPage) + "sales_order&offset=0&page_size=10", sent.back());
-    for (const Json::Value& r : s_peer->Requests())
-        if (r["target"].asString().rfind("/tessaril/api/", 0) == 0)
+    for (const Json::Value& r : s_peer->Requests()) {
+        if (r["target"].asString().rfind("/tessaril/api/", 0) == 0) {
             EXPECT_NE(std::string::npos, r["cookie"].asString().find("shopdesk_session=")) << r["target"];
+        }
+    }
 
     // The unread mark went when the center opened; tabs carry the server's names; badges.
     EXPECT_FALSE(Shown(Main(L"unreadmarkbtn")));
