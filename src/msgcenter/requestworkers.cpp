@@ -64,7 +64,7 @@ std::unique_ptr<SRequestTask> CRequestWorkers::Take(WPARAM wParam) {
 
 size_t CRequestWorkers::Running() const {
     std::lock_guard<std::mutex> guard(m_state->lock);
-    return m_state->running;
+    return m_state->running + m_state->posted.size();
 }
 
 void CRequestWorkers::Close(int ms) {

@@ -38,6 +38,8 @@ public:
     // The task a WM_MSG_REQUEST_DONE carried, now the caller's; none for a pointer this set
     // did not post (a forged or repeated message).
     std::unique_ptr<SRequestTask> Take(WPARAM wParam);
+    // Requests whose answer the window has not taken yet: still running, or posted and waiting
+    // in the window's queue.
     size_t Running() const;
     // Waits up to `ms` for every running worker together, then frees the tasks posted but not
     // taken; workers still running afterwards free their own task instead of posting it.
