@@ -13,27 +13,11 @@
 //   refused    a merchant envelope with a refused "code"
 //   overfull   a message list of 10,000 entries where 10 were asked for
 //   hugetitle  a message list of ten entries with 1 MB titles
-#include <zlib.h>
-
 #include "routes.h"
 
 namespace demo {
 
 namespace {
-
-std::string Gzip(const std::string& text) {
-    z_stream zs{};
-    deflateInit2(&zs, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 31, 8, Z_DEFAULT_STRATEGY);
-    std::string out(deflateBound(&zs, text.size()) + 32, '\0');
-    zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
-    zs.avail_in = static_cast<uInt>(text.size());
-    zs.next_out = reinterpret_cast<Bytef*>(&out[0]);
-    zs.avail_out = static_cast<uInt>(out.size());
-    deflate(&zs, Z_FINISH);
-    out.resize(zs.total_out);
-    deflateEnd(&zs);
-    return out;
-}
 
 const char* const kPartialJson = "{\"code\":0,\"message\":\"ok\",\"data\":[{\"name\":\"订单消息\",\"type\":\"sales_order\"";
 

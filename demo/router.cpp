@@ -2,6 +2,8 @@
 #include <cstdio>
 #include <memory>
 
+#include <zlib.h>
+
 #include "routes.h"
 
 #include "common/jsonparse.h"
@@ -20,9 +22,28 @@ bool ParseJson(const std::string& text, Json::Value& root) {
     return JsonParse(text, root);
 }
 
+const char* const kJsonType = "application/json;charset=UTF-8";
+
 void ReplyJson(httplib::Response& res, const Json::Value& value, int status) {
     res.status = status;
-    res.set_content(CompactJson(value), "application/json");
+    // The library compresses only the bare "application/json"; with the charset named the
+    // router decides (see RegisterRoutes).
+    res.set_content(CompactJson(value), kJsonType);
+}
+
+std::string Gzip(const std::string& text) {
+    z_stream zs{};
+    if (deflateInit2(&zs, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 31, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+        return std::string();
+    std::string out(deflateBound(&zs, text.size()) + 32, '\0');
+    zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+    zs.avail_in = static_cast<uInt>(text.size());
+    zs.next_out = reinterpret_cast<Bytef*>(&out[0]);
+    zs.avail_out = static_cast<uInt>(out.size());
+    deflate(&zs, Z_FINISH);
+    out.resize(zs.total_out);
+    deflateEnd(&zs);
+    return out;
 }
 
 Json::Value Envelope(int code, const std::string& message, const Json::Value& data) {
@@ -108,6 +129,21 @@ void RegisterRoutes(httplib::Server& server, DemoState& state) {
                 break;
             }
         }
+    });
+    // A production server's gzip filter leaves short answers as they are: compressing a body of
+    // a few dozen bytes costs both ends more than it saves (and made every small answer here
+    // several times dearer than the request itself).
+    server.set_post_routing_handler([](const httplib::Request& req, httplib::Response& res) {
+        if (res.body.size() < kGzipMinLength || res.get_header_value("Content-Type") != kJsonType ||
+            res.has_header("Content-Encoding") || req.get_header_value("Accept-Encoding").find("gzip") == std::string::npos)
+            return;
+        std::string gz = Gzip(res.body);
+        if (gz.empty())
+            return;
+        res.body = std::move(gz);
+        res.set_header("Content-Encoding", "gzip");
+        res.headers.erase("Content-Length"); // set_content counted the plain body
+        res.set_header("Content-Length", std::to_string(res.body.size()));
     });
     // The HTTP library refuses a form body over its limit (8192 bytes) before any handler sees
     // it. Such a refusal names its reason, in the answer and in the server's own output, as a

@@ -32,7 +32,12 @@ std::string MakeAvatarPng(const std::string& name, int size);
 std::string CompactJson(const Json::Value& value);
 // Request bodies are untrusted: they go through the never-throwing, depth-limited reader.
 bool ParseJson(const std::string& text, Json::Value& root);
+// Answers in JSON are never compressed by the library itself (it would compress a body of a
+// few bytes); the router compresses those of kGzipMinLength or more, as production servers do.
 void ReplyJson(httplib::Response& res, const Json::Value& value, int status = 200);
+const size_t kGzipMinLength = 1024;
+// A whole gzip stream of `text`.
+std::string Gzip(const std::string& text);
 // The envelope of the merchant API: {"code":…, "data":…, "message":…}.
 Json::Value Envelope(int code, const std::string& message, const Json::Value& data = Json::Value());
 // The value of one cookie in the Cookie header; empty when absent.

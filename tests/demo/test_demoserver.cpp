@@ -110,6 +110,21 @@ TEST_F(DemoServerTest, MerchantApiRefusesWithoutSessionAndServesSeededDataWithIt
     Json::Value last = Parse(cli.Get(("/tessaril/api/message/get_list?message_type=sales_order&offset=" +
                                       std::to_string(lastOffset) + "&page_size=10").c_str(), h)->body);
     EXPECT_EQ(total - lastOffset, last["data"]["list"].size());
+
+    // To a client that takes gzip, answers of a kilobyte or more go out compressed and shorter
+    // ones as they are.
+    httplib::Client raw = Client();
+    raw.set_decompress(false);
+    httplib::Headers gz = {{"Cookie", h.begin()->second}, {"Accept-Encoding", "gzip"}};
+    auto page = raw.Get("/tessaril/api/message/get_list?message_type=sales_order&offset=0&page_size=10", gz);
+    ASSERT_TRUE(page) << httplib::to_string(page.error());
+    ASSERT_GE(JsonText(page1).size(), 1024u);
+    EXPECT_EQ("gzip", page->get_header_value("Content-Encoding"));
+    EXPECT_EQ("\x1f\x8b", page->body.substr(0, 2));
+    auto version = raw.Get("/system/update/native_app_check_update/v1", {{"Accept-Encoding", "gzip"}});
+    ASSERT_TRUE(version);
+    EXPECT_FALSE(version->has_header("Content-Encoding"));
+    EXPECT_EQ(0, Parse(version->body)["code"].asInt());
 }
 
 TEST_F(DemoServerTest, WorkbenchChangesAreKept) {

@@ -126,13 +126,14 @@ TEST_F(NetTest, AnswersReachTheCallerDecodedAndStateChanges) {
     ASSERT_TRUE(http()->MsgCenter_GetSubscribe(cookie, r));
     EXPECT_EQ(200, r.nResponseCode);
     EXPECT_EQ("No error", r.strError);
-    Json::Value perm = Parse(r.strResponse); // arrived gzip-compressed, handed out decoded
+    Json::Value perm = Parse(r.strResponse); // handed out decoded
     ASSERT_EQ(0, perm["code"].asInt());
     ASSERT_TRUE(http()->MsgCenter_AllRead(cookie, r));
     ASSERT_TRUE(http()->MsgCenter_GetSubscribe(cookie, r));
     for (const Json::Value& c : Parse(r.strResponse)["data"])
-        if (c["type"].asString() == "sales_order")
+        if (c["type"].asString() == "sales_order") {
             EXPECT_EQ(0u, c["unread_num"].asUInt());
+        }
 
     // Without the session the server refuses in the answer, which is still a transport success.
     SHttpResult refused;
