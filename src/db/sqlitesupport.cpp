@@ -255,6 +255,8 @@ bool CXDBSQLiteConnection::IsTableExist(const wchar_t* name) {
     return exists;
 }
 
+int64_t CXDBSQLiteConnection::GetLastInsertRowId() { return m_db ? sqlite3_last_insert_rowid(m_db) : 0; }
+
 HRESULT CXDBSQLiteConnection::Execute(const wchar_t* sql, IXDBRecordset** ppRecordset) {
     return ppRecordset ? ExecuteBound(sql, {}, ppRecordset) : (sql ? RunSimple(WideToUtf8(sql).c_str()) : E_FAIL);
 }

@@ -89,6 +89,8 @@ public:
     // query form; without, the statement is run to completion.
     virtual HRESULT ExecuteBound(const wchar_t* sql, const std::vector<XVARIANT>& params,
                                  IXDBRecordset** ppRecordset = nullptr) = 0;
+    // The rowid of the last row an insert on this connection wrote; 0 before the first.
+    virtual int64_t GetLastInsertRowId() = 0;
 };
 
 // A closed connection holding one reference for the caller.
@@ -143,6 +145,7 @@ public:
     HRESULT RollbackTrans() override;
     HRESULT ExecuteBound(const wchar_t* sql, const std::vector<XVARIANT>& params,
                          IXDBRecordset** ppRecordset = nullptr) override;
+    int64_t GetLastInsertRowId() override;
 
     void Register(CXDBStatementOwner* owner);
     void Unregister(CXDBStatementOwner* owner);

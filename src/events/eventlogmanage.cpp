@@ -73,10 +73,17 @@ int64_t FirstInt(IXDBConnection* conn, const wchar_t* sql) {
 // when it could not be stored.
 bool StoreEvent(SEventShared& s, SEventLogMsgEx& ev) {
     ev.EventID = 0;
-    if (!s.pStore || !CEventLogManage::SaveFailedEvent(s.pStore.Get(), ev))
+    if (!s.pStore || (!s.pStoreAdd && FAILED(s.pStore->CreateRecordsetAdd(kTable, &s.pStoreAdd))) ||
+        !CEventLogManage::SaveFailedEvent(s.pStoreAdd.Get(), ev))
         return false;
-    ev.EventID = static_cast<int32_t>(FirstInt(s.pStore.Get(), L"select last_insert_rowid()"));
+    ev.EventID = static_cast<int32_t>(s.pStore->GetLastInsertRowId());
     return ev.EventID != 0;
+}
+
+// Under csStore: the shared connection and its inserter go, the inserter first.
+void CloseStore(SEventShared& s) {
+    s.pStoreAdd.Reset();
+    s.pStore.Reset();
 }
 
 // Under csStore: stores the events of `events`, every one or only those without a row yet, in
@@ -106,7 +113,7 @@ bool OpenStore(CXDBPtr<IXDBConnection>& conn, const std::wstring& path) {
 // Under csStore: the connection is closed before the store moves, so nothing is written into
 // the file that was kept aside. The queued events' rows went with it; they are stored again.
 bool ReplaceStore(SEventShared& s) {
-    s.pStore.Reset();
+    CloseStore(s);
     if (!MoveStoreAside(s.strDbPath) || !OpenStore(s.pStore, s.strDbPath))
         return false;
     s.nEarlierUpTo = 0;
@@ -159,7 +166,7 @@ CEventLogManage::CEventLogManage() : m_pShared(std::make_shared<SEventShared>())
 CEventLogManage::~CEventLogManage() {
     Stop();
     std::lock_guard<std::mutex> lock(m_pShared->csStore);
-    m_pShared->pStore.Reset();
+    CloseStore(*m_pShared);
 }
 
 void CEventLogManage::Stop() {
@@ -278,7 +285,7 @@ bool CEventLogManage::InitDB(const std::wstring& cacheDir) {
     SEventShared& s = *m_pShared;
     std::lock_guard<std::mutex> lock(s.csStore);
     s.strDbPath = cacheDir + L"shopdesk.db";
-    s.pStore.Reset();
+    CloseStore(s);
     if (OpenStore(s.pStore, s.strDbPath))
         s.nEarlierUpTo = FirstInt(s.pStore.Get(), L"select ifnull(max(EventID), 0) from EventUpFailed");
     else if (!ReplaceStore(s)) // an unusable store would keep every upload from starting
@@ -316,25 +323,34 @@ void CEventLogManage::Start() {
     m_hThreads.emplace_back(&CEventLogManage::ReUploadThreadProc, m_pShared);
 }
 
-bool CEventLogManage::SaveFailedEvent(IXDBConnection* conn, const SEventLogMsgEx& event) {
-    if (!conn)
-        return false;
+namespace {
+
+// Every value is bound, so quotes and any other bytes arrive as they are.
+bool SetEventFields(IXDBRecordsetAdd* add, const SEventLogMsgEx& event) {
     std::string attrJson;
     std::map<std::string, std::string> attr = event.attr;
     AttrToJson(attr, attrJson, true);
+    return SUCCEEDED(add->SetFieldValue(L"event_time", XVARIANT::FromI8(event.event_time))) &&
+           SUCCEEDED(add->SetFieldValue(L"event_code", XVARIANT::FromText(Utf8ToWide(event.event_code)))) &&
+           SUCCEEDED(add->SetFieldValue(L"uid", XVARIANT::FromText(Utf8ToWide(event.uid)))) &&
+           SUCCEEDED(add->SetFieldValue(L"launch_guid", XVARIANT::FromText(Utf8ToWide(event.launch_guid)))) &&
+           SUCCEEDED(add->SetFieldValue(L"app_ver", XVARIANT::FromText(Utf8ToWide(kShopdeskAppVersion)))) &&
+           SUCCEEDED(add->SetFieldValue(L"attrStr", XVARIANT::FromText(Utf8ToWide(attrJson)))) &&
+           SUCCEEDED(add->SetFieldValue(L"odtCreateTime", XVARIANT::FromText(GetTimeString(false))));
+}
 
+} // namespace
+
+bool CEventLogManage::SaveFailedEvent(IXDBConnection* conn, const SEventLogMsgEx& event) {
     CXDBPtr<IXDBRecordsetAdd> add;
-    if (FAILED(conn->CreateRecordsetAdd(kTable, &add)))
+    if (!conn || FAILED(conn->CreateRecordsetAdd(kTable, &add)))
         return false;
-    // Every value is bound, so quotes and any other bytes arrive as they are.
-    bool ok = SUCCEEDED(add->SetFieldValue(L"event_time", XVARIANT::FromI8(event.event_time))) &&
-              SUCCEEDED(add->SetFieldValue(L"event_code", XVARIANT::FromText(Utf8ToWide(event.event_code)))) &&
-              SUCCEEDED(add->SetFieldValue(L"uid", XVARIANT::FromText(Utf8ToWide(event.uid)))) &&
-              SUCCEEDED(add->SetFieldValue(L"launch_guid", XVARIANT::FromText(Utf8ToWide(event.launch_guid)))) &&
-              SUCCEEDED(add->SetFieldValue(L"app_ver", XVARIANT::FromText(Utf8ToWide(kShopdeskAppVersion)))) &&
-              SUCCEEDED(add->SetFieldValue(L"attrStr", XVARIANT::FromText(Utf8ToWide(attrJson)))) &&
-              SUCCEEDED(add->SetFieldValue(L"odtCreateTime", XVARIANT::FromText(GetTimeString(false))));
-    return ok && SUCCEEDED(add->EndAdd());
+    // A row whose values did not all bind is not written at all.
+    return SetEventFields(add.Get(), event) && SUCCEEDED(add->EndAdd());
+}
+
+bool CEventLogManage::SaveFailedEvent(IXDBRecordsetAdd* add, const SEventLogMsgEx& event) {
+    return add && SetEventFields(add, event) && SUCCEEDED(add->Update());
 }
 
 HRESULT CEventLogManage::DeleteExpired(IXDBConnection* conn, int days) {

@@ -66,6 +66,9 @@ struct SEventShared {
     // The one connection every write goes through, so no writer ever waits on SQLite's own
     // lock (its busy handler sleeps in whole milliseconds, too long for the window thread).
     CXDBPtr<IXDBConnection> pStore;
+    // The failed-event inserter on pStore, kept so its statement is prepared once; released
+    // before pStore whenever that is replaced.
+    CXDBPtr<IXDBRecordsetAdd> pStoreAdd;
     // Rows up to this EventID were left by earlier runs: the re-upload pass sends only those,
     // the rest belong to events of this run still queued or in flight.
     int64_t nEarlierUpTo = 0;
@@ -120,6 +123,8 @@ public:
 
     // Store steps, each on a connection owned by the calling thread.
     static bool SaveFailedEvent(IXDBConnection* conn, const SEventLogMsgEx& event);
+    // One row more through an inserter of the failed-event table kept for the next one.
+    static bool SaveFailedEvent(IXDBRecordsetAdd* add, const SEventLogMsgEx& event);
     static HRESULT DeleteExpired(IXDBConnection* conn, int days);
     // The rows whose EventID is at most `upToId`.
     static HRESULT LoadFailedEvents(IXDBConnection* conn, std::list<SEventLogMsgEx>& events,

@@ -52,13 +52,13 @@ std::string BuildEventEnvelope(int64_t eventTime, const std::string& dataText) {
 }
 
 bool CHttpWork::UploadEvent(const SEventLogMsgEx& event, SHttpResult& result) {
-    std::string response;
-    CURL* h = CreateRequest("", response, 5);
+    // Events go out one after another to one host; a new connection, or a new handle, each
+    // would cost more than the request itself.
+    CURL* h = ThreadKeptHandle();
     if (!h)
         return false;
-    // Events go out one after another to one host; a new connection each would cost more than
-    // the request itself.
-    ReuseConnections(h);
+    std::string response;
+    PrepareRequest(h, "", response, 5);
     std::string data = BuildEventDataText(event, WideToUtf8(MakeGuidString()), m_strSysVer, m_strOsBits,
                                           m_strOpenUdid);
     std::string form;
@@ -70,6 +70,6 @@ bool CHttpWork::UploadEvent(const SEventLogMsgEx& event, SHttpResult& result) {
     curl_easy_setopt(h, CURLOPT_POST, 1L);
     curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE, static_cast<long>(form.size()));
     curl_easy_setopt(h, CURLOPT_POSTFIELDS, form.c_str());
-    FinishRequest(h, response, &result);
+    PerformRequest(h, response, &result);
     return EventUploadDelivered(result);
 }

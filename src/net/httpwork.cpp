@@ -145,8 +145,12 @@ void CHttpWork::ApplyTransportOptions(CURL* h) {
 
 CURL* CHttpWork::CreateRequest(const std::string& cookie, std::string& response, long timeoutSeconds) {
     CURL* h = curl_easy_init();
-    if (!h)
-        return nullptr;
+    if (h)
+        PrepareRequest(h, cookie, response, timeoutSeconds);
+    return h;
+}
+
+void CHttpWork::PrepareRequest(CURL* h, const std::string& cookie, std::string& response, long timeoutSeconds) {
     curl_easy_setopt(h, CURLOPT_USERAGENT, GetShopdeskUserAgent().c_str());
     ApplyTransportOptions(h);
     curl_easy_setopt(h, CURLOPT_COOKIE, cookie.c_str());
@@ -154,10 +158,17 @@ CURL* CHttpWork::CreateRequest(const std::string& cookie, std::string& response,
     curl_easy_setopt(h, CURLOPT_TIMEOUT, timeoutSeconds);
     curl_easy_setopt(h, CURLOPT_WRITEDATA, &response);
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &CHttpWork::WriteToString);
-    return h;
 }
 
 bool CHttpWork::FinishRequest(CURL* handle, std::string& response, SHttpResult* result) {
+    if (!handle)
+        return false;
+    bool ok = PerformRequest(handle, response, result);
+    curl_easy_cleanup(handle);
+    return ok;
+}
+
+bool CHttpWork::PerformRequest(CURL* handle, std::string& response, SHttpResult* result) {
     if (!handle || !result)
         return false;
     CURLcode rc = curl_easy_perform(handle);
@@ -169,7 +180,6 @@ bool CHttpWork::FinishRequest(CURL* handle, std::string& response, SHttpResult* 
     long code = 0;
     curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &code);
     result->nResponseCode = code;
-    curl_easy_cleanup(handle);
     return result->bSuccess;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
-// The process-wide HTTP object: every request of the program goes through here, one libcurl
-// easy handle per request, performed synchronously on the calling thread.
+// The process-wide HTTP object: every request of the program goes through here, performed
+// synchronously on the calling thread; one libcurl easy handle per request, except for event
+// uploads, which keep one per thread.
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -58,6 +59,10 @@ public:
     CURL* CreateRequest(const std::string& cookie, std::string& response, long timeoutSeconds);
     // Performs and destroys the handle, filling `result`; returns result->bSuccess.
     bool FinishRequest(CURL* handle, std::string& response, SHttpResult* result);
+    // The same pair for a handle the caller keeps for its next request: the common options
+    // are set on `handle` as it stands, and performing it leaves it in place.
+    void PrepareRequest(CURL* handle, const std::string& cookie, std::string& response, long timeoutSeconds);
+    bool PerformRequest(CURL* handle, std::string& response, SHttpResult* result);
 
     bool CheckUpdate(std::string& body);
     // Fetches an http or https URL into `localPath`, written whole. False, with no file made,

@@ -44,3 +44,25 @@ void ReuseConnections(CURL* handle) {
     if (handle && s->share)
         curl_easy_setopt(handle, CURLOPT_SHARE, s->share);
 }
+
+namespace {
+
+struct SKeptHandle {
+    CURL* handle = nullptr;
+    ~SKeptHandle() {
+        if (handle)
+            curl_easy_cleanup(handle);
+    }
+};
+
+} // namespace
+
+CURL* ThreadKeptHandle() {
+    thread_local SKeptHandle kept;
+    if (!kept.handle)
+        kept.handle = curl_easy_init();
+    else
+        curl_easy_reset(kept.handle); // options of the last request (its body, its buffer) go
+    ReuseConnections(kept.handle);
+    return kept.handle;
+}
