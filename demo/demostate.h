@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <fstream>
 #include <map>
 #include <mutex>
 #include <set>
@@ -91,6 +92,8 @@ struct DemoState {
     bool stopping = false;
 
     std::string dataDir;
+    // "events.jsonl" in dataDir, opened for appending at the first event and kept open.
+    std::ofstream eventsLog;
     int64_t startedAt = 0;
 
     std::map<std::string, Merchant> merchants; // by uid, made on first use

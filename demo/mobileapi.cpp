@@ -212,8 +212,10 @@ void RegisterMobileApi(httplib::Server& server, DemoState& state) {
         std::lock_guard<std::mutex> guard(st->lock);
         st->events.append(event);
         if (!st->dataDir.empty()) {
-            std::ofstream out(st->dataDir + "/events.jsonl", std::ios::app);
-            out << CompactJson(event) << "\n";
+            if (!st->eventsLog.is_open())
+                st->eventsLog.open(st->dataDir + "/events.jsonl", std::ios::app);
+            // Flushed at once, so a server stopped by a signal has every event it answered for.
+            st->eventsLog << CompactJson(event) << "\n" << std::flush;
         }
         ReplyJson(res, Envelope(0, "success"));
     });
