@@ -82,6 +82,10 @@ int main(int argc, char** argv) {
     // Production servers keep a connection for hundreds of requests; the library's default
     // closes it after five.
     server.set_keep_alive_max_count(1000);
+    // An idle connection is closed after two seconds, as production servers close theirs at a
+    // time-out of their own: clients must open a new one then. It also bounds a stop, which waits
+    // for every idle connection to time out.
+    server.set_keep_alive_timeout(2);
     demo::RegisterRoutes(server, state);
 
     int bound = port == 0 ? server.bind_to_any_port(bind) : (server.bind_to_port(bind, port) ? port : -1);

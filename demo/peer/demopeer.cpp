@@ -114,7 +114,7 @@ std::string DemoPeer::SignIn(const std::string& user) const {
 bool DemoPeer::WaitForEvents(unsigned count, int timeoutMs) const {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (std::chrono::steady_clock::now() < deadline) {
-        if (Events()["count"].asUInt() >= count)
+        if (GetJson("/demo/events/count")["count"].asUInt() >= count)
             return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
