@@ -77,6 +77,7 @@ bool StoreEvent(SEventShared& s, SEventLogMsgEx& ev) {
         !CEventLogManage::SaveFailedEvent(s.pStoreAdd.Get(), ev))
         return false;
     ev.EventID = static_cast<int32_t>(s.pStore->GetLastInsertRowId());
+    ++s.nUncheckpointed;
     return ev.EventID != 0;
 }
 
@@ -102,8 +103,10 @@ void StoreEvents(SEventShared& s, std::list<SEventLogMsgEx>& events, bool all) {
 
 // Opens the store at `path` in WAL mode with its table in place.
 bool OpenStore(CXDBPtr<IXDBConnection>& conn, const std::wstring& path) {
+    std::wstring fallback = L"PRAGMA wal_autocheckpoint=" + std::to_wstring(CEventLogManage::kFallbackCheckpointPages);
     if (CEventLogManage::OpenStoreConnection(conn, path) &&
         FirstText(conn.Get(), L"PRAGMA journal_mode=WAL") == L"wal" &&
+        SUCCEEDED(conn->Execute(fallback.c_str())) &&
         (conn->IsTableExist(kTable) || SUCCEEDED(conn->Execute(kCreateTable))))
         return true;
     conn.Reset();
@@ -128,9 +131,30 @@ void DeleteDelivered(SEventShared& s, std::vector<int32_t>& ids, unsigned gen) {
     if (ids.empty())
         return;
     std::lock_guard<std::mutex> lock(s.csStore);
-    if (gen == s.nStoreGen)
-        CEventLogManage::DeleteEvents(s.pStore.Get(), ids);
+    if (gen == s.nStoreGen && SUCCEEDED(CEventLogManage::DeleteEvents(s.pStore.Get(), ids)))
+        ++s.nUncheckpointed;
     ids.clear();
+}
+
+// On the upload thread's own connection to the store, outside every lock: a passive copy
+// never waits for the writers, and they never wait for it. A copy made while writes go on
+// leaves the newest of them in the log, which then cannot start again from its beginning;
+// one made when the queue has run dry copies everything.
+void CheckpointIfDue(SEventShared& s, CXDBPtr<IXDBConnection>& conn, unsigned& connGen, bool idle) {
+    unsigned writes = s.nUncheckpointed;
+    if (writes < CEventLogManage::kCheckpointEveryWrites && !(idle && writes >= CEventLogManage::kCheckpointIdleWrites))
+        return;
+    s.nUncheckpointed = 0;
+    unsigned gen;
+    {
+        std::lock_guard<std::mutex> lock(s.csStore);
+        gen = s.nStoreGen;
+    }
+    if (gen != connGen) // a store kept aside is not written to again
+        conn.Reset();
+    connGen = gen;
+    if (conn || CEventLogManage::OpenStoreConnection(conn, s.strDbPath))
+        conn->Execute(L"PRAGMA wal_checkpoint(PASSIVE)");
 }
 
 void ThreadFinished(SEventShared& shared) {
@@ -425,6 +449,8 @@ void CEventLogManage::UploadThreadProc(std::shared_ptr<SEventShared> shared) {
     SEventShared& s = *shared;
     std::vector<int32_t> delivered; // rows of delivered events, not deleted yet
     unsigned deliveredGen = 0;
+    CXDBPtr<IXDBConnection> checkpointConn;
+    unsigned checkpointGen = 0;
     for (;;) {
         SEventLogMsgEx ev;
         unsigned gen;
@@ -464,6 +490,7 @@ void CEventLogManage::UploadThreadProc(std::shared_ptr<SEventShared> shared) {
         }
         if (idle || delivered.size() >= kDeliveredDeleteBatch)
             DeleteDelivered(s, delivered, deliveredGen);
+        CheckpointIfDue(s, checkpointConn, checkpointGen, idle);
         if (g_iDebugLevel & LOG_LEVEL_INFO) {
             auto it = ev.attr.find("msg_content");
             std::string content = it == ev.attr.end() ? std::string() : it->second;

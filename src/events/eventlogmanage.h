@@ -75,6 +75,8 @@ struct SEventShared {
     // Counts replacements of the store; an event taken from the queue before one no longer has
     // its row here. Changed with csEvents held too.
     unsigned nStoreGen = 0;
+    // Writes to the store since the upload thread last copied its write-ahead log into it.
+    std::atomic<unsigned> nUncheckpointed{0};
 };
 
 class CEventLogManage {
@@ -92,6 +94,13 @@ public:
     static constexpr size_t kDeliveredDeleteBatch = 10;
     // The longest a held re-upload pass waits to be released.
     static constexpr DWORD kReuploadHoldMs = 15000;
+    // The upload thread copies the write-ahead log into the store after this many writes, so
+    // that the copy and its flushes to disk never fall to the window thread's insert. The
+    // store's own automatic copy is left only as a far-off fallback.
+    static constexpr unsigned kCheckpointEveryWrites = 100;
+    // ... and when the queue runs dry after at least this many.
+    static constexpr unsigned kCheckpointIdleWrites = 10;
+    static constexpr int kFallbackCheckpointPages = 10000;
 
     // Stores the event and queues it for upload. Past the queue limit, and once stopping, it is
     // only stored, to be sent at the next start. Before InitDB, or without a usable store, the
