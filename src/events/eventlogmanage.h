@@ -97,7 +97,7 @@ public:
     // The upload thread copies the write-ahead log into the store after this many writes, so
     // that the copy and its flushes to disk never fall to the window thread's insert. The
     // store's own automatic copy is left only as a far-off fallback.
-    static constexpr unsigned kCheckpointEveryWrites = 100;
+    static constexpr unsigned kCheckpointEveryWrites = 250;
     // ... and when the queue runs dry after at least this many.
     static constexpr unsigned kCheckpointIdleWrites = 10;
     static constexpr int kFallbackCheckpointPages = 10000;

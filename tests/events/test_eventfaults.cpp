@@ -258,8 +258,8 @@ TEST_F(EventFaultTest, TheWriteAheadLogStaysShortWhileEventsFlow) {
             longest = std::max(longest, fs::file_size(DbPath() + "-wal", ec));
         }
     }
-    // A hundred writes come to about 1.8 MB of log; the store's own automatic copy alone would
-    // let it reach 4 MB, and its far-off fallback 40 MB.
+    // A hundred events between quiet moments come to about 1.8 MB of log; the store's own
+    // automatic copy alone would let it reach 4 MB, and its far-off fallback 40 MB.
     EXPECT_LT(longest, 3u << 20);
     EXPECT_GT(longest, 0u);
 }
