@@ -1,5 +1,6 @@
 // Switches under "/demo/" for tests and demonstrations; never part of a real server.
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 
 #include "routes.h"
@@ -76,8 +77,19 @@ void RegisterControlRoutes(httplib::Server& server, DemoState& state) {
         ReplyJson(res, root);
     });
 
-    server.Get("/demo/events/count", [&state](const httplib::Request&, httplib::Response& res) {
-        std::lock_guard<std::mutex> guard(state.lock);
+    // /demo/events/count[?at_least=<n>&wait_ms=<ms>]: with a wait, answers once n events have
+    // arrived or the wait is over, so a client waiting for its uploads need not ask again and
+    // again while they are being sent.
+    server.Get("/demo/events/count", [&state](const httplib::Request& req, httplib::Response& res) {
+        std::unique_lock<std::mutex> guard(state.lock);
+        size_t atLeast = std::strtoul(req.get_param_value("at_least").c_str(), nullptr, 10);
+        int waitMs = std::clamp(std::atoi(req.get_param_value("wait_ms").c_str()), 0, 10000);
+        if (waitMs > 0 && state.events.size() < atLeast) {
+            auto awaited = state.eventsAwaited.insert(atLeast);
+            state.eventsCv.wait_for(guard, std::chrono::milliseconds(waitMs),
+                                    [&] { return state.stopping || state.events.size() >= atLeast; });
+            state.eventsAwaited.erase(awaited);
+        }
         Json::Value root(Json::objectValue);
         root["count"] = static_cast<Json::UInt>(state.events.size());
         root["rejected"] = state.rejectedEvents;

@@ -113,6 +113,10 @@ struct DemoState {
 
     Json::Value events{Json::arrayValue}; // accepted usage events, oldest first
     int rejectedEvents = 0;
+    // The counts the waits of /demo/events/count are for; eventsCv is told when the smallest is
+    // reached, and of the stop, so an upload never has to wake a waiter it does not concern.
+    std::multiset<size_t> eventsAwaited;
+    std::condition_variable eventsCv;
 
     std::deque<RecordedRequest> requests; // the latest API requests, for checks
     uint64_t requestSeq = 0;

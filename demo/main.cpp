@@ -104,6 +104,7 @@ int main(int argc, char** argv) {
             state.stopping = true;
         }
         state.stopCv.notify_all();
+        state.eventsCv.notify_all();
         server.stop();
     });
     bool ok = server.listen_after_bind();

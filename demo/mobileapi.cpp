@@ -211,6 +211,8 @@ void RegisterMobileApi(httplib::Server& server, DemoState& state) {
         event["received_at"] = static_cast<Json::Int64>(std::time(nullptr));
         std::lock_guard<std::mutex> guard(st->lock);
         st->events.append(event);
+        if (!st->eventsAwaited.empty() && st->events.size() >= *st->eventsAwaited.begin())
+            st->eventsCv.notify_all();
         if (!st->dataDir.empty()) {
             if (!st->eventsLog.is_open())
                 st->eventsLog.open(st->dataDir + "/events.jsonl", std::ios::app);

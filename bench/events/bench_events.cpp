@@ -228,7 +228,7 @@ void CompareUploads(const std::string& base, const DemoPeer& server) {
         ours.push_back(kUploads / SecondsOf([&] {
                            for (int i = 0; i < kUploads; ++i)
                                m.AddEvent("sales_tessaril_receive_msg", kAttr);
-                           WaitUntil([&] { return ServerCount(server) >= target; });
+                           server.WaitForEvents(target, 60000);
                        }));
         server.Get("/demo/events/clear");
     }
@@ -348,7 +348,7 @@ void ReuploadCurve(const std::string& base, const DemoPeer& server) {
             open.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
             // The store is counted only once the server has everything: counting a table of
             // 10,000 rows every few milliseconds would slow the pass it measures.
-            WaitUntil([&] { return ServerCount(server) >= target; });
+            server.WaitForEvents(target, 600000);
             WaitUntil([&] { return RowCount(dir + "shopdesk.db") == 0; });
             pass.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
             server.Get("/demo/events/clear");
