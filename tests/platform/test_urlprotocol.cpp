@@ -38,10 +38,16 @@ protected:
     // Every file under the profile with its bytes; the script itself and the desktop's cache,
     // which its own tool refreshes in the background, are left out.
     std::map<std::string, std::string> Snapshot() const {
+        // The desktop's cache of entries is its own tool's, refreshed in the background after a
+        // registration; that tool writes a temporary file beside it and renames it over.
         std::map<std::string, std::string> files;
-        for (const auto& e : fs::recursive_directory_iterator(m_home.path()))
-            if (e.is_regular_file() && e.path().filename() != "in.reg" && e.path().filename() != "mimeinfo.cache")
-                files[e.path().string()] = ReadFileBytes(e.path().string());
+        std::error_code ec;
+        for (auto it = fs::recursive_directory_iterator(m_home.path(), ec); !ec && it != fs::recursive_directory_iterator();
+             it.increment(ec)) {
+            std::string name = it->path().filename().string();
+            if (it->is_regular_file(ec) && name != "in.reg" && name.find("mimeinfo.cache") == std::string::npos)
+                files[it->path().string()] = ReadFileBytes(it->path().string());
+        }
         return files;
     }
     std::string OurScript() const {
