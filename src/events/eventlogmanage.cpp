@@ -136,31 +136,117 @@ void DeleteDelivered(SEventShared& s, std::vector<int32_t>& ids, unsigned gen) {
     ids.clear();
 }
 
-// On the upload thread's own connection to the store, outside every lock: a passive copy
-// never waits for the writers, and they never wait for it. A copy made while writes go on
-// leaves the newest of them in the log, which then cannot start again from its beginning;
-// one made when the queue has run dry copies everything.
-void CheckpointIfDue(SEventShared& s, CXDBPtr<IXDBConnection>& conn, unsigned& connGen, bool idle) {
-    unsigned writes = s.nUncheckpointed;
-    if (writes < CEventLogManage::kCheckpointEveryWrites && !(idle && writes >= CEventLogManage::kCheckpointIdleWrites))
-        return;
-    s.nUncheckpointed = 0;
-    unsigned gen;
-    {
-        std::lock_guard<std::mutex> lock(s.csStore);
+// The keeper's copies of the write-ahead log into the store, on a connection of its own.
+// While events flow they run outside every lock: a passive copy never waits for the writers,
+// nor they for it, but one made while writes go on leaves the newest of them in the log, which
+// then cannot start again from its beginning. When a queue has run dry, the copy holds the
+// store's lock, so it takes everything and the next write starts the log anew; a write that
+// comes meanwhile waits for it, at a quiet moment.
+struct SCheckpointer {
+    CXDBPtr<IXDBConnection> conn;
+    unsigned gen = 0;
+    bool partial = false; // the last copy was made while events flowed
+
+    void IfDue(SEventShared& s, bool idle) {
+        unsigned writes = s.nUncheckpointed;
+        bool due = writes >= CEventLogManage::kCheckpointEveryWrites ||
+                   (idle && (partial || writes >= CEventLogManage::kCheckpointIdleWrites));
+        if (!due)
+            return;
+        s.nUncheckpointed = 0;
+        partial = !idle;
+        std::unique_lock<std::mutex> lock(s.csStore);
+        if (s.nStoreGen != gen) // a store kept aside is not written to again
+            conn.Reset();
         gen = s.nStoreGen;
+        if (!idle)
+            lock.unlock();
+        if (conn || CEventLogManage::OpenStoreConnection(conn, s.strDbPath))
+            conn->Execute(L"PRAGMA wal_checkpoint(PASSIVE)");
     }
-    if (gen != connGen) // a store kept aside is not written to again
-        conn.Reset();
-    connGen = gen;
-    if (conn || CEventLogManage::OpenStoreConnection(conn, s.strDbPath))
-        conn->Execute(L"PRAGMA wal_checkpoint(PASSIVE)");
-}
+};
 
 void ThreadFinished(SEventShared& shared) {
     std::lock_guard<std::mutex> lock(shared.csDone);
     --shared.nRunning;
     shared.cvDone.notify_all();
+}
+
+// A sender's word to the keeper after each event: the row of a delivered one (0 for none) in
+// store generation `gen`, and whether the sender's queue has run dry. The keeper is woken only
+// when there is work worth a wake-up: a batch of rows, a due log copy, or a sender gone idle
+// with anything left.
+void AfterEvent(SEventShared& s, int32_t deliveredId, unsigned gen, bool idle) {
+    const size_t batch = CEventLogManage::kDeliveredDeleteBatch;
+    std::unique_lock<std::mutex> lock(s.csDelivered);
+    if (deliveredId != 0 && gen >= s.nDeliveredGen) { // a row of an older store is gone with it
+        if (gen != s.nDeliveredGen) {
+            s.vecDelivered.clear(); // ... and so are those waiting
+            s.nDeliveredGen = gen;
+        }
+        s.cvRoom.wait(lock, [&] { return s.vecDelivered.size() < 2 * batch; });
+        s.vecDelivered.push_back(deliveredId);
+    }
+    unsigned writes = s.nUncheckpointed;
+    bool wake = s.vecDelivered.size() >= batch || writes >= CEventLogManage::kCheckpointEveryWrites;
+    bool idleWork = idle && (!s.vecDelivered.empty() || writes > 0);
+    if (!wake && !idleWork)
+        return;
+    s.bKeeperWake = true;
+    s.bSenderIdle = s.bSenderIdle || idleWork;
+    lock.unlock();
+    s.cvKeeper.notify_one();
+}
+
+// An event the upload thread took from the queue, with the store generation it was taken in
+// and, once built, its request.
+struct SQueuedEvent {
+    SEventLogMsgEx ev;
+    unsigned gen = 0;
+    std::string form;
+};
+
+// The next queued event, waiting for one when `wait`; false when stopping, or without `wait`
+// when there is none.
+bool TakeEvent(SEventShared& s, SQueuedEvent& out, bool wait) {
+    std::unique_lock<std::mutex> lock(s.csEvents);
+    for (;;) {
+        if (wait)
+            s.cvWake.wait(lock, [&] { return s.bStop != 0 || s.bWake; });
+        if (s.bStop)
+            return false;
+        if (!s.lstEvents.empty())
+            break;
+        if (!wait)
+            return false;
+        // Cleared only here, under the queue lock with the queue empty, so no wake-up is lost.
+        s.bWake = false;
+    }
+    out.ev = std::move(s.lstEvents.front());
+    s.lstEvents.pop_front();
+    out.gen = s.nStoreGen;
+    return true;
+}
+
+bool QueueEmpty(SEventShared& s) {
+    std::lock_guard<std::mutex> lock(s.csEvents);
+    return s.lstEvents.empty();
+}
+
+// An event not delivered stays in the store for the next start; stored now if it has no row
+// there (none when it came, or its store has since been replaced).
+void KeepForNextStart(SEventShared& s, SQueuedEvent& q) {
+    std::lock_guard<std::mutex> lock(s.csStore);
+    if ((q.ev.EventID == 0 || q.gen != s.nStoreGen) && !StoreEvent(s, q.ev))
+        DEBUG_LOG(LOG_LEVEL_ERROR, L"错误", L"SaveFailedEvent failed: event_code(%s)", Utf8ToWide(q.ev.event_code).c_str());
+}
+
+void SenderFinished(SEventShared& s) {
+    {
+        std::lock_guard<std::mutex> lock(s.csDelivered);
+        --s.nSenders;
+    }
+    s.cvKeeper.notify_one();
 }
 
 } // namespace
@@ -341,10 +427,15 @@ void CEventLogManage::Start() {
         return;
     {
         std::lock_guard<std::mutex> lock(m_pShared->csDone);
-        m_pShared->nRunning = 2;
+        m_pShared->nRunning = 3;
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_pShared->csDelivered);
+        m_pShared->nSenders = 2;
     }
     m_hThreads.emplace_back(&CEventLogManage::UploadThreadProc, m_pShared);
     m_hThreads.emplace_back(&CEventLogManage::ReUploadThreadProc, m_pShared);
+    m_hThreads.emplace_back(&CEventLogManage::StoreKeeperThreadProc, m_pShared);
 }
 
 namespace {
@@ -447,58 +538,40 @@ HRESULT CEventLogManage::DeleteEvents(IXDBConnection* conn, const std::vector<in
 
 void CEventLogManage::UploadThreadProc(std::shared_ptr<SEventShared> shared) {
     SEventShared& s = *shared;
-    std::vector<int32_t> delivered; // rows of delivered events, not deleted yet
-    unsigned deliveredGen = 0;
-    CXDBPtr<IXDBConnection> checkpointConn;
-    unsigned checkpointGen = 0;
+    CHttpWork* http = CHttpWork::GetInstance();
+    SQueuedEvent ev, next;
+    bool haveNext = false;
     for (;;) {
-        SEventLogMsgEx ev;
-        unsigned gen;
-        {
-            std::unique_lock<std::mutex> lock(s.csEvents);
-            s.cvWake.wait(lock, [&] { return s.bStop != 0 || s.bWake; });
-            if (s.bStop)
-                break;
-            if (s.lstEvents.empty()) {
-                // Cleared only here, under the queue lock with the queue empty, so no wake-up is lost.
-                s.bWake = false;
-                continue;
-            }
-            ev = std::move(s.lstEvents.front());
-            s.lstEvents.pop_front();
-            gen = s.nStoreGen;
-        }
+        if (haveNext)
+            ev = std::move(next);
+        else if (TakeEvent(s, ev, true))
+            ev.form = http->BuildEventForm(ev.ev);
+        else
+            break;
+        bool started = http->StartUpload(std::move(ev.form));
+        // While the request is out, the next one is made ready.
+        haveNext = TakeEvent(s, next, false);
+        if (haveNext)
+            next.form = http->BuildEventForm(next.ev);
         SHttpResult result;
-        bool ok = CHttpWork::GetInstance()->UploadEvent(ev, result);
-        if (ok && ev.EventID != 0) {
-            // A delivered event leaves the store.
-            if (gen != deliveredGen)
-                DeleteDelivered(s, delivered, deliveredGen);
-            deliveredGen = gen;
-            delivered.push_back(ev.EventID);
-        } else if (!ok) {
-            // A failed one stays there for the next start, and is stored now if it has no row.
-            std::lock_guard<std::mutex> lock(s.csStore);
-            if ((ev.EventID == 0 || gen != s.nStoreGen) && !StoreEvent(s, ev))
-                DEBUG_LOG(LOG_LEVEL_ERROR, L"错误", L"SaveFailedEvent failed: event_code(%s)",
-                          Utf8ToWide(ev.event_code).c_str());
-        }
-        bool idle;
-        {
-            std::lock_guard<std::mutex> lock(s.csEvents);
-            idle = s.lstEvents.empty();
-        }
-        if (idle || delivered.size() >= kDeliveredDeleteBatch)
-            DeleteDelivered(s, delivered, deliveredGen);
-        CheckpointIfDue(s, checkpointConn, checkpointGen, idle);
+        bool ok = started && http->FinishUpload(result);
+        if (!ok) // it stays in the store for the next start; a delivered one leaves through the keeper
+            KeepForNextStart(s, ev);
+        bool idle = !haveNext && QueueEmpty(s);
+        AfterEvent(s, ok ? ev.ev.EventID : 0, ev.gen, idle);
         if (g_iDebugLevel & LOG_LEVEL_INFO) {
-            auto it = ev.attr.find("msg_content");
-            std::string content = it == ev.attr.end() ? std::string() : it->second;
+            auto it = ev.ev.attr.find("msg_content");
+            std::string content = it == ev.ev.attr.end() ? std::string() : it->second;
             DEBUG_LOG(LOG_LEVEL_INFO, L"提示", L"UploadEvent:event_code(%s)%s，bret：%d",
-                      Utf8ToWide(ev.event_code).c_str(), Utf8ToWide(content).c_str(), ok ? 1 : 0);
+                      Utf8ToWide(ev.ev.event_code).c_str(), Utf8ToWide(content).c_str(), ok ? 1 : 0);
+        }
+        if (haveNext && s.bStop) {
+            // Taken from the queue after Stop emptied it: it is the thread's to keep.
+            KeepForNextStart(s, next);
+            break;
         }
     }
-    DeleteDelivered(s, delivered, deliveredGen);
+    SenderFinished(s);
     ThreadFinished(s);
 }
 
@@ -510,6 +583,7 @@ void CEventLogManage::ReUploadThreadProc(std::shared_ptr<SEventShared> shared) {
                               [&] { return !s.bReuploadHeld || s.bStop; });
     }
     if (s.bStop) {
+        SenderFinished(s);
         ThreadFinished(s);
         return;
     }
@@ -534,18 +608,49 @@ void CEventLogManage::ReUploadThreadProc(std::shared_ptr<SEventShared> shared) {
         std::list<SEventLogMsgEx> events;
         LoadFailedEvents(conn.Get(), events, upTo);
         conn.Reset();
-        std::vector<int32_t> sent;
-        for (SEventLogMsgEx& ev : events) {
-            if (s.bStop)
-                break;
+        CHttpWork* http = CHttpWork::GetInstance();
+        auto build = [&](SEventLogMsgEx& ev) {
             ev.attr["is_reupload"] = "1";
+            return http->BuildEventForm(ev);
+        };
+        std::string form = events.empty() ? std::string() : build(events.front());
+        for (auto it = events.begin(); it != events.end() && !s.bStop; ++it) {
+            bool started = http->StartUpload(std::move(form));
+            // While the request is out, the next one is made ready.
+            if (std::next(it) != events.end())
+                form = build(*std::next(it));
             SHttpResult result;
-            if (CHttpWork::GetInstance()->UploadEvent(ev, result))
-                sent.push_back(ev.EventID);
-            if (sent.size() >= kDeliveredDeleteBatch)
-                DeleteDelivered(s, sent, gen);
+            bool ok = started && http->FinishUpload(result);
+            AfterEvent(s, ok ? it->EventID : 0, gen, false);
         }
-        DeleteDelivered(s, sent, gen);
+        AfterEvent(s, 0, gen, true);
+    }
+    SenderFinished(s);
+    ThreadFinished(s);
+}
+
+void CEventLogManage::StoreKeeperThreadProc(std::shared_ptr<SEventShared> shared) {
+    SEventShared& s = *shared;
+    SCheckpointer checkpoints;
+    for (;;) {
+        std::vector<int32_t> ids;
+        unsigned gen;
+        bool idle, last;
+        {
+            std::unique_lock<std::mutex> lock(s.csDelivered);
+            s.cvKeeper.wait(lock, [&] { return s.bKeeperWake || s.nSenders == 0; });
+            ids.swap(s.vecDelivered);
+            gen = s.nDeliveredGen;
+            idle = s.bSenderIdle;
+            last = s.nSenders == 0;
+            s.bKeeperWake = s.bSenderIdle = false;
+        }
+        s.cvRoom.notify_all();
+        DeleteDelivered(s, ids, gen);
+        // The log left at the end is copied when the store's last connection closes.
+        if (last)
+            break;
+        checkpoints.IfDue(s, idle);
     }
     ThreadFinished(s);
 }

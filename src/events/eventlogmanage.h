@@ -1,7 +1,8 @@
 #pragma once
 // Usage events: an in-memory queue drained by an upload thread, a local SQLite store of the
-// events not yet delivered, and a one-shot thread that re-sends at start what earlier runs
-// left in the store.
+// events not yet delivered, a one-shot thread that re-sends at start what earlier runs left in
+// the store, and a store keeper that deletes the rows of delivered events and copies the
+// store's write-ahead log into it, so that neither waits in the way of the next upload.
 //
 // Every event is in the store before its first upload attempt and leaves it once the server
 // has taken it, so a process killed at any moment loses none of them: whatever had not gone
@@ -75,8 +76,18 @@ struct SEventShared {
     // Counts replacements of the store; an event taken from the queue before one no longer has
     // its row here. Changed with csEvents held too.
     unsigned nStoreGen = 0;
-    // Writes to the store since the upload thread last copied its write-ahead log into it.
+    // Writes to the store since the keeper last copied its write-ahead log into it.
     std::atomic<unsigned> nUncheckpointed{0};
+
+    // The two sending threads hand the rows of delivered events to the store keeper here.
+    std::mutex csDelivered;
+    std::condition_variable cvKeeper; // the keeper's wake-up
+    std::condition_variable cvRoom;   // a sender waiting for the keeper to catch up
+    std::vector<int32_t> vecDelivered; // rows of store generation nDeliveredGen, not deleted yet
+    unsigned nDeliveredGen = 0;
+    bool bKeeperWake = false; // a batch waits, a queue ran dry, or a log copy is due
+    bool bSenderIdle = false; // ... the queue ran dry: everything waiting goes, the log is copied
+    int nSenders = 0;         // sending threads not yet finished
 };
 
 class CEventLogManage {
@@ -89,16 +100,18 @@ public:
     static constexpr size_t kMaxQueued = 1000;
     static constexpr int kExpireDays = 3;
     static constexpr DWORD kStopWaitMs = 5000;
-    // Rows of delivered events are deleted this many at a time (and at once when the queue runs
-    // dry), so a killed process sends again at most this many from each thread.
+    // The keeper deletes the rows of delivered events once this many wait (and at once when a
+    // queue runs dry); a sender waits while twice as many do, so a process killed at any moment
+    // leaves only a few batches of delivered events in the store, to be sent again.
     static constexpr size_t kDeliveredDeleteBatch = 10;
     // The longest a held re-upload pass waits to be released.
     static constexpr DWORD kReuploadHoldMs = 15000;
-    // The upload thread copies the write-ahead log into the store after this many writes, so
-    // that the copy and its flushes to disk never fall to the window thread's insert. The
-    // store's own automatic copy is left only as a far-off fallback.
+    // The keeper copies the write-ahead log into the store after this many writes, so that the
+    // copy and its flushes to disk fall neither to the window thread's insert nor between two
+    // uploads. The store's own automatic copy is left only as a far-off fallback.
     static constexpr unsigned kCheckpointEveryWrites = 250;
-    // ... and when the queue runs dry after at least this many.
+    // ... and when a queue runs dry, after at least this many or after a copy made while
+    // events flowed, which may have left some behind.
     static constexpr unsigned kCheckpointIdleWrites = 10;
     static constexpr int kFallbackCheckpointPages = 10000;
 
@@ -122,7 +135,7 @@ public:
     void HoldReupload();
     void ReleaseReupload();
     void Start();
-    // Asks both threads to end, stores the queued events not stored yet, and waits for the
+    // Asks the threads to end, stores the queued events not stored yet, and waits for the
     // threads, at most kStopWaitMs in all. Called by the destructor; safe to call more than once.
     void Stop();
 
@@ -148,6 +161,7 @@ private:
 
     static void UploadThreadProc(std::shared_ptr<SEventShared> shared);
     static void ReUploadThreadProc(std::shared_ptr<SEventShared> shared);
+    static void StoreKeeperThreadProc(std::shared_ptr<SEventShared> shared);
 
     std::shared_ptr<SEventShared> m_pShared;
     mutable std::mutex m_csIds;

@@ -51,25 +51,66 @@ std::string BuildEventEnvelope(int64_t eventTime, const std::string& dataText) {
     return JsonCompact(root, false);
 }
 
-bool CHttpWork::UploadEvent(const SEventLogMsgEx& event, SHttpResult& result) {
-    // Events go out one after another to one host; a new connection, or a new handle, each
-    // would cost more than the request itself.
-    CURL* h = ThreadKeptHandle();
-    if (!h)
-        return false;
-    std::string response;
-    PrepareRequest(h, "", response, 5);
+namespace {
+
+// The upload in progress on this thread: its body and its answer outlive the calls that start
+// and finish it.
+struct SUploadInFlight {
+    std::string form, response;
+    CURL* handle = nullptr;
+};
+thread_local SUploadInFlight t_upload;
+
+} // namespace
+
+std::string CHttpWork::BuildEventForm(const SEventLogMsgEx& event) const {
     std::string data = BuildEventDataText(event, WideToUtf8(MakeGuidString()), m_strSysVer, m_strOsBits,
                                           m_strOpenUdid);
     std::string form;
     AppendParam(form, "app_code", kEventAppCode, true);
     AppendParam(form, "app_ver", kShopdeskAppVersion, true);
     AppendParam(form, "jsondata", BuildEventEnvelope(event.event_time, data), true);
+    return form;
+}
+
+bool CHttpWork::StartUpload(std::string form) {
+    // Events go out one after another to one host; a new connection, or a new handle, each
+    // would cost more than the request itself.
+    if (t_upload.handle)
+        return false;
+    CURL* h = ThreadKeptHandle();
+    CURLM* multi = ThreadKeptMulti();
+    if (!h || !multi)
+        return false;
+    t_upload.form = std::move(form);
+    t_upload.response.clear();
+    PrepareRequest(h, "", t_upload.response, 5);
     std::string url = GetDeployHosts().strMobileApiHost + "/mobilelog/rest/EventLog/";
     curl_easy_setopt(h, CURLOPT_URL, url.c_str());
     curl_easy_setopt(h, CURLOPT_POST, 1L);
-    curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE, static_cast<long>(form.size()));
-    curl_easy_setopt(h, CURLOPT_POSTFIELDS, form.c_str());
-    PerformRequest(h, response, &result);
+    curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE, static_cast<long>(t_upload.form.size()));
+    curl_easy_setopt(h, CURLOPT_POSTFIELDS, t_upload.form.c_str());
+    if (curl_multi_add_handle(multi, h) != CURLM_OK)
+        return false;
+    t_upload.handle = h;
+    // On a kept connection this one step sends the whole request.
+    int running = 0;
+    curl_multi_perform(multi, &running);
+    return true;
+}
+
+bool CHttpWork::FinishUpload(SHttpResult& result) {
+    CURL* h = t_upload.handle;
+    if (!h)
+        return false;
+    CURLM* multi = ThreadKeptMulti();
+    int rc = WaitForTransfer(multi, h);
+    curl_multi_remove_handle(multi, h);
+    t_upload.handle = nullptr;
+    ReportTransfer(h, rc, t_upload.response, &result);
     return EventUploadDelivered(result);
+}
+
+bool CHttpWork::UploadEvent(const SEventLogMsgEx& event, SHttpResult& result) {
+    return StartUpload(BuildEventForm(event)) && FinishUpload(result);
 }

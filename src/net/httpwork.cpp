@@ -171,10 +171,13 @@ bool CHttpWork::FinishRequest(CURL* handle, std::string& response, SHttpResult* 
 bool CHttpWork::PerformRequest(CURL* handle, std::string& response, SHttpResult* result) {
     if (!handle || !result)
         return false;
-    CURLcode rc = curl_easy_perform(handle);
+    return ReportTransfer(handle, curl_easy_perform(handle), response, result);
+}
+
+bool CHttpWork::ReportTransfer(CURL* handle, int rc, const std::string& response, SHttpResult* result) {
     if (!response.empty())
         result->strResponse = response;
-    result->strError = curl_easy_strerror(rc);
+    result->strError = curl_easy_strerror(static_cast<CURLcode>(rc));
     result->bSuccess = !response.empty();
     result->bComplete = rc == CURLE_OK;
     long code = 0;

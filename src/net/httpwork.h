@@ -1,7 +1,7 @@
 #pragma once
 // The process-wide HTTP object: every request of the program goes through here, performed
 // synchronously on the calling thread; one libcurl easy handle per request, except for event
-// uploads, which keep one per thread.
+// uploads, which keep one per thread and may leave it to run while the thread does other work.
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -88,10 +88,20 @@ public:
     // Mobile API: one usage event, signed (built by the event reporter). True when the server
     // took it (see EventUploadDelivered); otherwise the event is to be stored and sent again.
     bool UploadEvent(const SEventLogMsgEx& event, SHttpResult& result);
+    // The same in steps, so that a thread sending events one after another builds the next
+    // request while the server answers the last: the signed form of an event; its upload on
+    // the calling thread's kept handle, started and left once the request is out (false when
+    // it could not start); and the wait for the answer, which tells as UploadEvent does. A
+    // thread has one upload in progress at a time; what goes on the wire is the same.
+    std::string BuildEventForm(const SEventLogMsgEx& event) const;
+    bool StartUpload(std::string form);
+    bool FinishUpload(SHttpResult& result);
 
 private:
     CHttpWork();
     void ApplyTransportOptions(CURL* handle);
+    // Fills `result` from a transfer that ended with `rc`; returns result->bSuccess.
+    static bool ReportTransfer(CURL* handle, int rc, const std::string& response, SHttpResult* result);
     bool PerformBodyOnly(CURL* handle, std::string& response, std::string& body);
     bool GetWithResult(const std::string& cookie, const std::string& url, long timeout, SHttpResult& result);
     bool PostForm(const std::string& cookie, const std::string& url, const std::string* form, long timeout,

@@ -55,6 +55,14 @@ struct SKeptHandle {
     }
 };
 
+struct SKeptMulti {
+    CURLM* multi = nullptr;
+    ~SKeptMulti() {
+        if (multi)
+            curl_multi_cleanup(multi);
+    }
+};
+
 } // namespace
 
 CURL* ThreadKeptHandle() {
@@ -65,4 +73,27 @@ CURL* ThreadKeptHandle() {
         curl_easy_reset(kept.handle); // options of the last request (its body, its buffer) go
     ReuseConnections(kept.handle);
     return kept.handle;
+}
+
+CURLM* ThreadKeptMulti() {
+    thread_local SKeptMulti kept;
+    if (!kept.multi)
+        kept.multi = curl_multi_init();
+    return kept.multi;
+}
+
+int WaitForTransfer(CURLM* multi, CURL* handle) {
+    for (;;) {
+        int running = 0;
+        if (curl_multi_perform(multi, &running) != CURLM_OK)
+            return CURLE_FAILED_INIT;
+        int left = 0;
+        while (CURLMsg* m = curl_multi_info_read(multi, &left))
+            if (m->msg == CURLMSG_DONE && m->easy_handle == handle)
+                return m->data.result;
+        if (running == 0) // ended without a word: nothing was transferred
+            return CURLE_FAILED_INIT;
+        // The library wakes sooner for its own time-outs.
+        curl_multi_poll(multi, nullptr, 0, 1000, nullptr);
+    }
 }
