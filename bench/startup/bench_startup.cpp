@@ -52,6 +52,9 @@ const double kQuietS = 4.0;    // the interval idle CPU is measured over
 const double kTipShownS = 5.5; // the tip an unread conversation brings has gone by then
 const int kStartTimeoutMs = 60000;
 const char kUid[] = "bench";
+// SHOPDESK_BENCH_START_ONLY=1: each launch ends at its first page call, without the memory and
+// CPU measures, so that many more rounds fit in the same time.
+bool g_startOnly = false;
 
 double NowS() {
     timespec ts{};
@@ -208,6 +211,14 @@ double WorkbenchAvatarFetch(const DemoPeer& console, const std::function<bool(co
     return 0;
 }
 
+// Arrival time (monotonic, s) of the browser's first request for the console page; 0 when none.
+double ConsolePageRequest(const DemoPeer& console) {
+    for (const Json::Value& r : console.Requests())
+        if (r["target"].asString().rfind("/admin/index.php", 0) == 0)
+            return r["mono_us"].asUInt64() / 1e6;
+    return 0;
+}
+
 // ---- profiles ------------------------------------------------------------------------------
 
 struct SBench {
@@ -282,6 +293,7 @@ bool SignInOnce(SBench& b) {
 
 struct SRun {
     double start = 0; // s from the launch to the first page call; 0 when it never came
+    double page = 0;  // s from the launch to the browser's request for the console page
     double pss = 0;   // MB
     double cpu = 0;   // share of one core over the quiet interval
 };
@@ -356,6 +368,10 @@ SRun Launch(SBench& b, EWhat what, int round) {
 
     if (first > 0) {
         run.start = first - t0;
+        double page = ConsolePageRequest(b.console);
+        run.page = page > 0 ? page - t0 : 0;
+    }
+    if (first > 0 && !g_startOnly) {
         if (what == EWhat::bareView) {
             SleepUntil(first + kMemoryAfterS - kQuietS);
             run.cpu = CpuOver(pid, first + kMemoryAfterS);
@@ -371,7 +387,7 @@ SRun Launch(SBench& b, EWhat what, int round) {
             SleepUntil(clicked + kTipShownS);
             run.cpu = CpuOver(pid, clicked + kTipShownS + kQuietS);
         }
-    } else {
+    } else if (first <= 0) {
         std::printf("warning: run %d: no first page call within %d s (see %s)\n", round, kStartTimeoutMs / 1000,
                     b.log.c_str());
     }
@@ -426,7 +442,8 @@ void ReexecIsolated(char** argv) {
 
 // An argument gives the number of rounds (7 by default). SHOPDESK_BENCH_BEFORE may name the
 // executable of another build (an earlier one, with its files beside it), launched the same way
-// in every round and reported against the same floor.
+// in every round and reported against the same floor. SHOPDESK_BENCH_START_ONLY=1 measures the
+// start alone.
 int main(int argc, char** argv) {
     if (!getenv("SHOPDESK_BENCH_STARTUP_X"))
         ReexecIsolated(argv);
@@ -462,6 +479,7 @@ int main(int argc, char** argv) {
         b.before = before;
         order.push_back(EWhat::workbenchBefore);
     }
+    g_startOnly = getenv("SHOPDESK_BENCH_START_ONLY") != nullptr;
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : kRuns;
     for (int round = 0; round < rounds; ++round) {
         for (size_t i = 0; i < order.size(); ++i) {
@@ -469,17 +487,30 @@ int main(int argc, char** argv) {
             runs[what].push_back(Launch(b, what, round));
         }
         const SRun &ours = runs[EWhat::workbench].back(), &bare = runs[EWhat::bareView].back();
-        std::printf("round %d: start %.3f s (bare %.3f s, 10,000 stored %.3f s), PSS %.0f MB (bare %.0f MB), "
-                    "idle CPU %.2f %% (bare %.2f %%)\n",
-                    round + 1, ours.start, bare.start, runs[EWhat::workbenchStored].back().start, ours.pss, bare.pss,
-                    100 * ours.cpu, 100 * bare.cpu);
+        std::printf("round %d: start %.3f s, page asked at %.3f s (bare %.3f s, %.3f s; 10,000 stored %.3f s), "
+                    "PSS %.0f MB (bare %.0f MB), idle CPU %.2f %% (bare %.2f %%)\n",
+                    round + 1, ours.start, ours.page, bare.start, bare.page, runs[EWhat::workbenchStored].back().start,
+                    ours.pss, bare.pss, 100 * ours.cpu, 100 * bare.cpu);
         std::fflush(stdout);
     }
     const std::vector<SRun> &bare = runs[EWhat::bareView], &ours = runs[EWhat::workbench],
                             &stored = runs[EWhat::workbenchStored];
+    // Where a start's time goes: until the browser asks for the console page (the process, the
+    // browser and the window), and from there to the first call (the page and the bridge).
+    auto fromPage = [](const std::vector<SRun>& runs) {
+        std::vector<double> v;
+        for (const SRun& r : runs)
+            if (r.start > 0 && r.page > 0)
+                v.push_back(r.start - r.page);
+        return v;
+    };
 
     PrintRatio("start until the console's first page call reaches the program (median, vs bare view)",
                Median(Valid(ours, &SRun::start)), Median(Valid(bare, &SRun::start)), "%.3f s", "<= 1.05x");
+    PrintRatio("start until the browser asks for the console page (median, vs bare view)",
+               Median(Valid(ours, &SRun::page)), Median(Valid(bare, &SRun::page)), "%.3f s", "reported");
+    PrintRatio("from the console page's request to its first call (median, vs bare view)", Median(fromPage(ours)),
+               Median(fromPage(bare)), "%.3f s", "reported");
     PrintRatio("proportional memory of all processes, 10 s after load (median, vs bare view)",
                Median(Valid(ours, &SRun::pss)), Median(Valid(bare, &SRun::pss)), "%.0f MB", "<= 1.05x");
     PrintRatio("idle CPU while the tray blinks, tray host present (median, vs bare view idle)",
