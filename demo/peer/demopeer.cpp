@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <memory>
 #include <thread>
 
@@ -68,12 +69,26 @@ bool DemoPeer::Start(const std::string& dataDir, const std::string& extraArg) {
     return true;
 }
 
+bool DemoPeer::StartInFreshFolder(const std::string& extraArg) {
+    std::error_code ec;
+    std::string tmpl = std::filesystem::temp_directory_path(ec).string() + "/shopdesk-peer-XXXXXX";
+    if (ec || !mkdtemp(tmpl.data()))
+        return false;
+    m_freshFolder = tmpl;
+    return Start(m_freshFolder, extraArg);
+}
+
 void DemoPeer::Stop() {
     if (m_pid > 0) {
         kill(m_pid, SIGTERM);
         int status = 0;
         waitpid(m_pid, &status, 0);
         m_pid = -1;
+    }
+    if (!m_freshFolder.empty()) {
+        std::error_code ec;
+        std::filesystem::remove_all(m_freshFolder, ec);
+        m_freshFolder.clear();
     }
 }
 

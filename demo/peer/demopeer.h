@@ -16,6 +16,9 @@ public:
 
     // Starts the server with its own data folder; false when it did not come up.
     bool Start(const std::string& dataDir, const std::string& extraArg = std::string());
+    // The same in a fresh folder under the temporary folder, removed when the server stops, so
+    // that nothing a run leaves there reaches the next run.
+    bool StartInFreshFolder(const std::string& extraArg = std::string());
     void Stop();
 
     int Port() const { return m_port; }
@@ -36,6 +39,7 @@ public:
 private:
     pid_t m_pid = -1;
     int m_port = 0;
+    std::string m_freshFolder; // removed by Stop
 };
 
 // A port on which nothing listens (bound once, then released).

@@ -26,7 +26,7 @@ class GuidanceMainTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         s_peer = new DemoPeer();
-        ASSERT_TRUE(s_peer->Start(fs::temp_directory_path().string() + "/shopdesk-guidance-peer"));
+        ASSERT_TRUE(s_peer->StartInFreshFolder());
         for (const char* var : {"SHOPDESK_CONSOLE_HOST", "SHOPDESK_MERCHANT_HOST", "SHOPDESK_MOBILE_HOST"})
             setenv(var, s_peer->BaseUrl().c_str(), 1);
         ASSERT_TRUE(DuiLib::CCefBrowserUI::InitCef(nullptr, L"", L""));

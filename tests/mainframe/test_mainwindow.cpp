@@ -56,7 +56,7 @@ class MainWindowTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         g_peer = new DemoPeer();
-        ASSERT_TRUE(g_peer->Start(fs::temp_directory_path().string() + "/shopdesk-mainwnd-peer"));
+        ASSERT_TRUE(g_peer->StartInFreshFolder());
         for (const char* var : {"SHOPDESK_CONSOLE_HOST", "SHOPDESK_MERCHANT_HOST", "SHOPDESK_MOBILE_HOST"})
             setenv(var, g_peer->BaseUrl().c_str(), 1);
         ASSERT_TRUE(DuiLib::CCefBrowserUI::InitCef(nullptr, L"", L""));

@@ -93,9 +93,7 @@ class MainWindowSession : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         s_peer = new DemoPeer();
-        // A folder of this run's own: the server keeps the events it received there.
-        ASSERT_TRUE(s_peer->Start(std::filesystem::temp_directory_path().string() + "/shopdesk-msgcenter-peer-" +
-                                  std::to_string(getpid())));
+        ASSERT_TRUE(s_peer->StartInFreshFolder());
         for (const char* var : {"SHOPDESK_CONSOLE_HOST", "SHOPDESK_MERCHANT_HOST", "SHOPDESK_MOBILE_HOST"})
             setenv(var, s_peer->BaseUrl().c_str(), 1);
         CHttpWork::GetInstance()->ReloadDeployConfig();

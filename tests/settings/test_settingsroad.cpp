@@ -48,10 +48,7 @@ class SettingsRoadTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         g_peer = new DemoPeer();
-        // A data folder of this run alone: the server keeps the events it received there.
-        std::string data = fs::temp_directory_path().string() + "/shopdesk-settings-peer-" + std::to_string(getpid());
-        fs::remove_all(data);
-        ASSERT_TRUE(g_peer->Start(data));
+        ASSERT_TRUE(g_peer->StartInFreshFolder());
         for (const char* var : {"SHOPDESK_CONSOLE_HOST", "SHOPDESK_MERCHANT_HOST", "SHOPDESK_MOBILE_HOST"})
             setenv(var, g_peer->BaseUrl().c_str(), 1);
         ASSERT_TRUE(DuiLib::CCefBrowserUI::InitCef(nullptr, L"", L""));
