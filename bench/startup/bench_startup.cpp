@@ -511,21 +511,26 @@ int main(int argc, char** argv) {
                Median(Valid(ours, &SRun::page)), Median(Valid(bare, &SRun::page)), "%.3f s", "reported");
     PrintRatio("from the console page's request to its first call (median, vs bare view)", Median(fromPage(ours)),
                Median(fromPage(bare)), "%.3f s", "reported");
-    PrintRatio("proportional memory of all processes, 10 s after load (median, vs bare view)",
-               Median(Valid(ours, &SRun::pss)), Median(Valid(bare, &SRun::pss)), "%.0f MB", "<= 1.05x");
-    PrintRatio("idle CPU while the tray blinks, tray host present (median, vs bare view idle)",
-               100 * Median(Valid(ours, &SRun::cpu)), 100 * Median(Valid(bare, &SRun::cpu)), "%.2f %% of a core",
-               "reported");
+    if (!g_startOnly) {
+        PrintRatio("proportional memory of all processes, 10 s after load (median, vs bare view)",
+                   Median(Valid(ours, &SRun::pss)), Median(Valid(bare, &SRun::pss)), "%.0f MB", "<= 1.05x");
+        PrintRatio("idle CPU while the tray blinks, tray host present (median, vs bare view idle)",
+                   100 * Median(Valid(ours, &SRun::cpu)), 100 * Median(Valid(bare, &SRun::cpu)), "%.2f %% of a core",
+                   "reported");
+    }
     PrintRatio("start with 10,000 stored events re-uploaded (median, vs empty store)",
                Median(Valid(stored, &SRun::start)), Median(Valid(ours, &SRun::start)), "%.3f s", "<= 1.05x");
     if (!b.before.empty()) {
         const std::vector<SRun>& before = runs[EWhat::workbenchBefore];
         PrintRatio("the same start of the build in SHOPDESK_BENCH_BEFORE (median, vs bare view)",
                    Median(Valid(before, &SRun::start)), Median(Valid(bare, &SRun::start)), "%.3f s", "for comparison");
-        PrintRatio("its memory, 10 s after load (median, vs bare view)", Median(Valid(before, &SRun::pss)),
-                   Median(Valid(bare, &SRun::pss)), "%.0f MB", "for comparison");
-        PrintRatio("its idle CPU while the tray blinks (median, vs bare view idle)", 100 * Median(Valid(before, &SRun::cpu)),
-                   100 * Median(Valid(bare, &SRun::cpu)), "%.2f %% of a core", "for comparison");
+        if (!g_startOnly) {
+            PrintRatio("its memory, 10 s after load (median, vs bare view)", Median(Valid(before, &SRun::pss)),
+                       Median(Valid(bare, &SRun::pss)), "%.0f MB", "for comparison");
+            PrintRatio("its idle CPU while the tray blinks (median, vs bare view idle)",
+                       100 * Median(Valid(before, &SRun::cpu)), 100 * Median(Valid(bare, &SRun::cpu)),
+                       "%.2f %% of a core", "for comparison");
+        }
     }
     std::fflush(stdout);
 
