@@ -110,7 +110,3 @@ bool CHttpWork::FinishUpload(SHttpResult& result) {
     ReportTransfer(h, rc, t_upload.response, &result);
     return EventUploadDelivered(result);
 }
-
-bool CHttpWork::UploadEvent(const SEventLogMsgEx& event, SHttpResult& result) {
-    return StartUpload(BuildEventForm(event)) && FinishUpload(result);
-}

@@ -85,14 +85,12 @@ public:
     bool Subscription_SetSubscribe(const std::string& cookie, int32_t otaId, const std::string& type, int status,
                                    SHttpResult& result);
 
-    // Mobile API: one usage event, signed (built by the event reporter). True when the server
-    // took it (see EventUploadDelivered); otherwise the event is to be stored and sent again.
-    bool UploadEvent(const SEventLogMsgEx& event, SHttpResult& result);
-    // The same in steps, so that a thread sending events one after another builds the next
-    // request while the server answers the last: the signed form of an event; its upload on
-    // the calling thread's kept handle, started and left once the request is out (false when
-    // it could not start); and the wait for the answer, which tells as UploadEvent does. A
-    // thread has one upload in progress at a time; what goes on the wire is the same.
+    // Mobile API: one usage event, signed (built by the event reporter), in steps, so that a
+    // thread sending events one after another builds the next request while the server answers
+    // the last: the signed form of an event; its upload on the calling thread's kept handle,
+    // started and left once the request is out (false when it could not start); and the wait
+    // for the answer, true when the server took the event (see EventUploadDelivered); otherwise
+    // the event is to be stored and sent again. A thread has one upload in progress at a time.
     std::string BuildEventForm(const SEventLogMsgEx& event) const;
     bool StartUpload(std::string form);
     bool FinishUpload(SHttpResult& result);
