@@ -239,7 +239,7 @@ TEST_F(EventFaultTest, EveryEventIsStoredAsItComesAndTheQueueLimitOnlyHoldsBackI
     EXPECT_EQ(50, RowCount(DbPath()));
 }
 
-// The log a stored event is written into is copied into the store by the upload thread, off
+// The log a stored event is written into is copied into the store by the store keeper, off
 // the thread that makes the events, so it stays short while events flow.
 TEST_F(EventFaultTest, TheWriteAheadLogStaysShortWhileEventsFlow) {
     DemoPeer peer;
