@@ -8,6 +8,7 @@
 
 #include "common/sysutils.h"
 #include "net/jsonwrite.h"
+#include "platform/curllib.h"
 #include "platform/wholefile.h"
 
 const char* const kShopdeskAppVersion = "2.1.4";
@@ -91,7 +92,13 @@ CHttpWork* CHttpWork::GetInstance() {
     return instance;
 }
 
-void CHttpWork::GlobalInit() { curl_global_init(CURL_GLOBAL_ALL); }
+void CHttpWork::GlobalInit() {
+    // The TLS library sets itself up here, on this thread, so that its exit handler is registered
+    // now and runs after every handler registered later: an upload still running while the
+    // process ends then finds it in place. libcurl itself loads on a thread of its own.
+    OPENSSL_init_ssl(0, nullptr);
+    platform::PreloadCurl();
+}
 
 size_t CHttpWork::WriteToString(void* data, size_t size, size_t count, void* str) {
     static_cast<std::string*>(str)->append(static_cast<const char*>(data), size * count);

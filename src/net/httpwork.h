@@ -39,7 +39,9 @@ bool EventUploadDelivered(const SHttpResult& result);
 class CHttpWork {
 public:
     static CHttpWork* GetInstance();
-    // curl_global_init(CURL_GLOBAL_ALL); once, before the first request.
+    // curl_global_init(CURL_GLOBAL_ALL), once, before the first request: made on a thread of its
+    // own as libcurl is loaded there (platform/curllib.h); returns at once, and the first request
+    // waits for it.
     static void GlobalInit();
     static size_t WriteToString(void* data, size_t size, size_t count, void* str);
 

@@ -35,8 +35,7 @@ struct SSdlAudio {
 
 template <typename Fn>
 bool Resolve(Fn& fn, const char* name) {
-    fn = reinterpret_cast<Fn>(ModuleSymbol("libSDL2-2.0.so.0", name));
-    return fn != nullptr;
+    return ModuleFunction(fn, "libSDL2-2.0.so.0", name);
 }
 
 // Null when SDL or one of its calls is missing.

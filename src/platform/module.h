@@ -8,4 +8,11 @@ namespace platform {
 // for beside the executable first, then on the library path. Null when either is missing.
 void* ModuleSymbol(const char* fileName, const char* name);
 
+// The function `name` of `fileName` into `fn`, as ModuleSymbol finds it; false when it is missing.
+template <typename Fn>
+bool ModuleFunction(Fn& fn, const char* fileName, const char* name) {
+    fn = reinterpret_cast<Fn>(ModuleSymbol(fileName, name));
+    return fn != nullptr;
+}
+
 } // namespace platform
