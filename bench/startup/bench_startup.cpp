@@ -191,14 +191,21 @@ void EndTree(pid_t pid) {
     }
 }
 
-bool AnyBrowserHelperRunning() {
-    bool found = false;
+// Whether a process runs the executable named `name` (its file name, without the folder).
+bool AnyRunning(const std::string& name) {
     std::error_code ec;
     for (const auto& e : fs::directory_iterator("/proc", ec))
-        if (std::atoi(e.path().filename().c_str()) > 0 &&
-            fs::read_symlink(e.path() / "exe", ec).string().find("Vudeda") != std::string::npos)
-            found = true;
-    return found;
+        if (std::atoi(e.path().filename().c_str()) > 0 && fs::read_symlink(e.path() / "exe", ec).filename() == name)
+            return true;
+    return false;
+}
+
+// A round starts once what the last one left, and what its own set-up started, has ended: the
+// workbench's browser helpers, and the desktop-entry cache tool that the protocol registration
+// starts in the background, which would otherwise run alongside the start being measured.
+void WaitForQuietProcesses() {
+    for (int i = 0; i < 100 && (AnyRunning("Vudeda") || AnyRunning("update-desktop-database")); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
 }
 
 // ---- the console server's view -------------------------------------------------------------
@@ -336,8 +343,7 @@ double FirstCallReported(int fd) {
 SRun Launch(SBench& b, EWhat what, int round) {
     SRun run;
     std::string home = FreshHome(b, "run-" + std::to_string(round));
-    for (int i = 0; i < 100 && AnyBrowserHelperRunning(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    WaitForQuietProcesses();
     b.console.Get("/demo/requests/clear");
     b.mobile.Get("/demo/events/clear");
 
@@ -361,6 +367,7 @@ SRun Launch(SBench& b, EWhat what, int round) {
         std::string cache = PrepareWorkbenchProfile(b, home);
         if (what == EWhat::workbenchStored)
             FillStore(cache, kStoredEvents);
+        WaitForQuietProcesses();
         t0 = NowS();
         pid = LaunchWithOutput(exe, {std::string("tessaril://uid=") + kUid + "/"}, log, log);
         auto manager = [](const std::string& t) { return t == "/avatar/manager.png"; };
