@@ -23,6 +23,9 @@ void DuiWidget::paintEvent(QPaintEvent*) {
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
     m_owner->DoPaint(&painter);
+    CPaintManagerUI* manager = m_owner->GetManager();
+    if (manager && manager->GetRoot() == m_owner)
+        manager->OnRootPainted();
 }
 
 void DuiWidget::enterEvent(QEnterEvent* e) {

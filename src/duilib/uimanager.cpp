@@ -173,6 +173,13 @@ void CPaintManagerUI::SendNotify(CControlUI* pControl, LPCTSTR pstrMessage, WPAR
     SendNotify(msg, bAsync);
 }
 
+void CPaintManagerUI::OnRootPainted() {
+    if (m_bWindowInitSent || !m_pRoot)
+        return;
+    m_bWindowInitSent = true;
+    SendNotify(m_pRoot, DUI_MSGTYPE_WINDOWINIT, 0, 0, true);
+}
+
 void CPaintManagerUI::PostAsyncDelivery() {
     if (m_bAsyncPosted)
         return;

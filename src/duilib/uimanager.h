@@ -50,6 +50,10 @@ public:
                     bool bAsync = false);
     // Forgets a control that is going away (pending async notifications, option groups).
     void ReapObjects(CControlUI* pControl);
+    // Told by the root control when it has painted: the first time, DUI_MSGTYPE_WINDOWINIT goes
+    // to the notifiers from the event loop, once that paint is on the screen. A window that is
+    // never painted never gets it.
+    void OnRootPainted();
 
     SIZE GetInitSize() const { return m_szInitWindowSize; }
     void SetInitSize(int cx, int cy);
@@ -104,6 +108,7 @@ private:
     std::vector<INotifyUI*> m_notifiers;
     std::deque<TNotifyUI> m_asyncNotify;
     bool m_bAsyncPosted = false;
+    bool m_bWindowInitSent = false;
     std::map<CDuiString, std::vector<CControlUI*>> m_groups;
     std::map<int, std::shared_ptr<QFont>> m_fonts;
     int m_defaultFont = -1;

@@ -64,10 +64,12 @@ public:
     DuiLib::LPCTSTR GetWindowClassName() const override { return L"QDX_IM_MAIN"; }
     DuiLib::CDuiString GetSkinFile() override { return L"XML_MAIN"; }
     void InitWindow() override;
+    void Notify(DuiLib::TNotifyUI& msg) override;
     void OnClick(DuiLib::TNotifyUI& msg) override;
     DuiLib::CControlUI* CreateControl(DuiLib::LPCTSTR pstrClass) override;
     LRESULT OnSysCommand(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
     LRESULT OnDestroy(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
+    LRESULT OnTimer(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
     LRESULT HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
 
     // ISetHandleSolt
@@ -127,6 +129,11 @@ public:
 private:
     // Window life cycle and controls.
     void AdjustWindowForDpi();
+    // The start-up steps that wait for the window's first paint, so that the window and the
+    // console's load come first: the tray icon, the transport, the avatar cache and the version
+    // check. Run once: at that paint, 250 ms after InitWindow if the window has not been painted
+    // by then (as behind a locked screen), or at the console's first call, whichever is first.
+    void RunStartupSteps();
     // The rest of the start-up, once the version check has its answer: the offer of a newer
     // client, then the event store, then the URL-protocol check (settingshooks.cpp).
     void OnVersionChecked();
@@ -221,6 +228,7 @@ private:
     bool m_bGuidanceClosed = false;
     std::recursive_mutex m_csNotify;
     CVersionCheck m_VersionCheck;
+    bool m_bStartupStepsDone = false;
     bool m_bStartupPending = false; // the version check runs; the event store waits for it
     CPageCallQueue m_PageCalls;
 };

@@ -27,6 +27,8 @@ namespace {
 const wchar_t kTrayTitle[] = L"塔铎工作台";
 constexpr UINT kIconOnline = 128;
 constexpr UINT kIconOffline = 150;
+constexpr UINT_PTR kStartupStepsTimer = 1;
+constexpr UINT kStartupStepsLatestMs = 250;
 } // namespace
 
 std::wstring ConsoleUrlForUid(const std::wstring& uid) {
@@ -41,9 +43,11 @@ CMainFrameUI::CMainFrameUI()
       m_PageCalls(PageCallAvatar, [this](const SPageCall& call) { RunPageCall(call); }) {}
 
 CMainFrameUI::~CMainFrameUI() {
-    // Closed before the version check was answered: the store still opens, so the events the
-    // quit leaves in the queue are kept.
-    if (m_bStartupPending) {
+    // Closed before the version check was answered, or even asked: the store still opens, so
+    // the events the quit leaves in the queue are kept.
+    if (m_bStartupPending || (!m_bStartupStepsDone && m_pTrayIcon)) {
+        if (!m_bStartupStepsDone)
+            CHttpWork::GetInstance()->GlobalInit();
         m_bStartupPending = false;
         StartEventStore();
     }
@@ -118,13 +122,35 @@ void CMainFrameUI::InitWindow() {
 
     m_strTrayTip = kTrayTitle;
     m_pTrayIcon = CDuiTrayIcon::GetInstance();
-    m_pTrayIcon->CreateTrayIcon(m_hWnd, kIconOffline, m_strTrayTip.c_str(), 0);
-
-    CHttpWork::GetInstance()->GlobalInit();
-    CAvatarCache::GetInstance()->Init(m_strCacheDir);
     m_PageCalls.Attach(m_hWnd, WM_AVATAR_READY);
     // Events stored by earlier runs go out once the console has made its first call.
     g_EventLogManage.HoldReupload();
+    platform::SetTimer(m_hWnd, kStartupStepsTimer, kStartupStepsLatestMs);
+}
+
+void CMainFrameUI::Notify(TNotifyUI& msg) {
+    if (msg.sType == DUI_MSGTYPE_WINDOWINIT)
+        RunStartupSteps();
+    WindowImplBase::Notify(msg);
+}
+
+LRESULT CMainFrameUI::OnTimer(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) {
+    if (wParam != kStartupStepsTimer)
+        return WindowImplBase::OnTimer(uMsg, wParam, lParam, bHandled);
+    RunStartupSteps();
+    return 0;
+}
+
+void CMainFrameUI::RunStartupSteps() {
+    if (m_bStartupStepsDone || !m_pTrayIcon)
+        return;
+    m_bStartupStepsDone = true;
+    platform::KillTimer(m_hWnd, kStartupStepsTimer);
+    m_pTrayIcon->CreateTrayIcon(m_hWnd, kIconOffline, m_strTrayTip.c_str(), 0);
+    // Loading the transport's library here, not before the first paint, keeps it from holding
+    // up the libraries the window's first paint loads.
+    CHttpWork::GetInstance()->GlobalInit();
+    CAvatarCache::GetInstance()->Init(m_strCacheDir);
     // The answer arrives as WM_VERSION_CHECKED; the rest of the start-up waits for it.
     m_bStartupPending = m_VersionCheck.Start(m_hWnd, WM_VERSION_CHECKED);
 }

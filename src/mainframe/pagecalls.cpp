@@ -47,6 +47,7 @@ void TooFew(const std::wstring& name, size_t count, size_t need) {
 } // namespace
 
 bool CMainFrameUI::OnPageCall(const std::wstring& name, const std::vector<std::wstring>& args) {
+    RunStartupSteps();
     g_EventLogManage.ReleaseReupload();
     m_PageCalls.Submit({name, args, {}});
     return false;
