@@ -9,9 +9,9 @@ namespace DuiLib {
 
 class DuiWidget : public QWidget {
 public:
-    explicit DuiWidget(CControlUI* owner) : m_owner(owner) {
-        setAttribute(Qt::WA_Hover, true);
-    }
+    // No Qt::WA_Hover: it repaints every widget the pointer enters or leaves, the window's
+    // root and containers included; a control's hot state repaints only that control.
+    explicit DuiWidget(CControlUI* owner) : m_owner(owner) {}
     void Detach() { m_owner = nullptr; }
     CControlUI* Owner() const { return m_owner; }
 

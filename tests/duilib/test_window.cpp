@@ -2,6 +2,8 @@
 // timers, menus and the tray icon.
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -405,6 +407,45 @@ TEST(Window, TabLayoutShowsOneChildAndAsyncNotificationsSkipDeletedSenders) {
         if (n.rfind(L"custom:", 0) == 0)
             custom.push_back(n);
     EXPECT_EQ(custom, std::vector<std::wstring>{L"custom:p2"});
+}
+
+TEST(Window, ThePointerRepaintsOnlyTheControlItMakesHot) {
+    Shown s(LR"(<Window size="200,120"><VerticalLayout name="root" bkcolor="#FF336699">
+        <HorizontalLayout name="bar" height="40" bkcolor="#FF224466"><Button name="b" width="60" text="b"/></HorizontalLayout>
+        <Label name="rest" text="x"/></VerticalLayout></Window>)");
+    ASSERT_TRUE(s.exposed);
+    QWidget* host = s.w.GetHostWidget();
+    // What each widget repainted, in the window's coordinates.
+    struct Painted : QObject {
+        QWidget* host = nullptr;
+        std::map<QObject*, QRegion> region;
+        bool eventFilter(QObject* o, QEvent* e) override {
+            if (e->type() == QEvent::Paint) {
+                auto* w = static_cast<QWidget*>(o);
+                region[o] += static_cast<QPaintEvent*>(e)->region().translated(w->mapTo(host, QPoint(0, 0)));
+            }
+            return false;
+        }
+    } painted;
+    painted.host = host;
+    QWidget* root = s.w.Find(L"root")->GetWidget();
+    QWidget* bar = s.w.Find(L"bar")->GetWidget();
+    QWidget* button = s.w.Find(L"b")->GetWidget();
+    for (QWidget* w : {root, bar, button})
+        w->installEventFilter(&painted);
+    Pump(50);
+    painted.region.clear();
+
+    QTest::mouseMove(host, button->mapTo(host, button->rect().center()));
+    ASSERT_TRUE(WaitFor([&] { return !painted.region[button].isEmpty(); })) << "the hot button repaints";
+    QTest::mouseMove(host, s.w.Find(L"rest")->GetWidget()->mapTo(host, QPoint(5, 5)));
+    Pump(50);
+    // Beneath the button its containers show through; nowhere else need they repaint.
+    QRect buttonArea(button->mapTo(host, QPoint(0, 0)), button->size());
+    EXPECT_TRUE((painted.region[root] - buttonArea).isEmpty())
+        << "the window's root repainted " << painted.region[root].boundingRect().width() << "x"
+        << painted.region[root].boundingRect().height() << " as the pointer entered and left it";
+    EXPECT_TRUE((painted.region[bar] - buttonArea).isEmpty());
 }
 
 TEST(Window, TheFirstPaintSendsWindowInitOnce) {
