@@ -108,5 +108,9 @@ bool CHttpWork::FinishUpload(SHttpResult& result) {
     curl_multi_remove_handle(multi, h);
     t_upload.handle = nullptr;
     ReportTransfer(h, rc, t_upload.response, &result);
+    // A body can be megabytes (an event carrying a page's text); the thread keeps neither it nor
+    // its answer until its next upload.
+    std::string().swap(t_upload.form);
+    std::string().swap(t_upload.response);
     return EventUploadDelivered(result);
 }

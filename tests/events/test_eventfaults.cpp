@@ -3,6 +3,7 @@
 // the wire: connections kept across uploads, events bigger than a small form.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <malloc.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sqlite3.h>
@@ -374,4 +375,22 @@ TEST_F(EventFaultTest, EventsBiggerThanASmallFormReachTheCollector) {
     EXPECT_EQ(longText, events["events"][0]["attr"]["content"].asString());
     EXPECT_EQ(hugeText, events["events"][1]["attr"]["content"].asString());
     EXPECT_EQ(0, RowCount(DbPath()));
+}
+
+TEST_F(EventFaultTest, AnUploadKeepsNoCopyOfItsBodyOnceFinished) {
+    DemoPeer peer;
+    ASSERT_TRUE(peer.Start(home.path() + "/demo"));
+    PointMobileHostAt(peer.BaseUrl());
+    auto heapInUse = [] {
+        struct mallinfo2 mi = mallinfo2();
+        return static_cast<long>(mi.uordblks + mi.hblkhd);
+    };
+    // An event carrying a page's megabyte text makes a body of this order.
+    std::string form = "app_code=shopdesk&jsondata=" + std::string(8 << 20, 'a');
+    long withBody = heapInUse();
+    ASSERT_TRUE(CHttpWork::GetInstance()->StartUpload(std::move(form)));
+    SHttpResult result;
+    CHttpWork::GetInstance()->FinishUpload(result);
+    EXPECT_GT(result.nResponseCode, 0) << "the server answered";
+    EXPECT_LT(heapInUse(), withBody - (6 << 20)) << "the upload's thread still holds its body";
 }
