@@ -166,6 +166,16 @@ struct SCheckpointer {
     }
 };
 
+// When a queue has run dry: the pages the connections cached of the rows just written and
+// deleted go back, since an event's row can be megabytes (a page's text).
+void ReleaseCacheMemory(SEventShared& s, SCheckpointer& checkpoints) {
+    std::lock_guard<std::mutex> lock(s.csStore);
+    if (s.pStore)
+        s.pStore->Execute(L"PRAGMA shrink_memory");
+    if (checkpoints.conn)
+        checkpoints.conn->Execute(L"PRAGMA shrink_memory");
+}
+
 void ThreadFinished(SEventShared& shared) {
     std::lock_guard<std::mutex> lock(shared.csDone);
     --shared.nRunning;
@@ -570,6 +580,9 @@ void CEventLogManage::UploadThreadProc(std::shared_ptr<SEventShared> shared) {
             KeepForNextStart(s, next);
             break;
         }
+        // Done with: an event can carry megabytes of a page's text, and the wait for the next
+        // one may last all day.
+        ev = SQueuedEvent();
     }
     SenderFinished(s);
     ThreadFinished(s);
@@ -651,6 +664,8 @@ void CEventLogManage::StoreKeeperThreadProc(std::shared_ptr<SEventShared> shared
         if (last)
             break;
         checkpoints.IfDue(s, idle);
+        if (idle)
+            ReleaseCacheMemory(s, checkpoints);
     }
     ThreadFinished(s);
 }
