@@ -35,6 +35,12 @@ void PointMobileHostAt(const std::string& url) {
     CHttpWork::GetInstance()->SetDeployHosts(h);
 }
 
+// What the allocator has handed out and not got back.
+long HeapInUse() {
+    struct mallinfo2 mi = mallinfo2();
+    return static_cast<long>(mi.uordblks + mi.hblkhd);
+}
+
 std::string RefusingHost() { return "http://127.0.0.1:" + std::to_string(UnusedLoopbackPort()); }
 
 // A loopback relay in front of a server that counts the connections its clients open.
@@ -381,35 +387,27 @@ TEST_F(EventFaultTest, AnUploadKeepsNoCopyOfItsBodyOnceFinished) {
     DemoPeer peer;
     ASSERT_TRUE(peer.Start(home.path() + "/demo"));
     PointMobileHostAt(peer.BaseUrl());
-    auto heapInUse = [] {
-        struct mallinfo2 mi = mallinfo2();
-        return static_cast<long>(mi.uordblks + mi.hblkhd);
-    };
     // An event carrying a page's megabyte text makes a body of this order.
     std::string form = "app_code=shopdesk&jsondata=" + std::string(8 << 20, 'a');
-    long withBody = heapInUse();
+    long withBody = HeapInUse();
     ASSERT_TRUE(CHttpWork::GetInstance()->StartUpload(std::move(form)));
     SHttpResult result;
     CHttpWork::GetInstance()->FinishUpload(result);
     EXPECT_GT(result.nResponseCode, 0) << "the server answered";
-    EXPECT_LT(heapInUse(), withBody - (6 << 20)) << "the upload's thread still holds its body";
+    EXPECT_LT(HeapInUse(), withBody - (6 << 20)) << "the upload's thread still holds its body";
 }
 
 TEST_F(EventFaultTest, TheSenderKeepsNoCopyOfAnEventOnceSent) {
     DemoPeer peer;
     ASSERT_TRUE(peer.Start(home.path() + "/demo"));
     PointMobileHostAt(peer.BaseUrl());
-    auto heapInUse = [] {
-        struct mallinfo2 mi = mallinfo2();
-        return static_cast<long>(mi.uordblks + mi.hblkhd);
-    };
     CEventLogManage m;
     ASSERT_TRUE(m.InitDB(Utf8ToWide(cacheDir)));
     m.Start();
     m.AddEvent("page", {{"i", "0"}});
     ASSERT_TRUE(peer.WaitForEvents(1, 5000));
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    long base = heapInUse();
+    long base = HeapInUse();
     m.AddEvent("sales_tessaril_send_msg", {{"msg_content", std::string(2 << 20, 'x')}});
     ASSERT_TRUE(peer.WaitForEvents(2, 20000));
     for (int i = 0; i < 100 && m.QueuedCount() > 0; ++i)
@@ -417,6 +415,6 @@ TEST_F(EventFaultTest, TheSenderKeepsNoCopyOfAnEventOnceSent) {
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     // Once the queue has run dry, the sender holds nothing of the event and the store's
     // connections give back the pages they cached of its row (each held a copy's worth).
-    long held = heapInUse() - base;
+    long held = HeapInUse() - base;
     EXPECT_LT(held, 3 << 20) << held << " bytes held after the event went out";
 }
