@@ -138,6 +138,13 @@ protected:
         fs::create_directories(cacheDir);
     }
     std::string DbPath() const { return cacheDir + "shopdesk.db"; }
+    // The demo server started as the host the events go to.
+    bool StartCollector(DemoPeer& peer) {
+        if (!peer.Start(home.path() + "/demo"))
+            return false;
+        PointMobileHostAt(peer.BaseUrl());
+        return true;
+    }
     std::vector<fs::path> KeptAside() const {
         std::vector<fs::path> out;
         for (const auto& e : fs::directory_iterator(cacheDir)) {
@@ -250,8 +257,7 @@ TEST_F(EventFaultTest, EveryEventIsStoredAsItComesAndTheQueueLimitOnlyHoldsBackI
 // the thread that makes the events, so it stays short while events flow.
 TEST_F(EventFaultTest, TheWriteAheadLogStaysShortWhileEventsFlow) {
     DemoPeer peer;
-    ASSERT_TRUE(peer.Start(home.path() + "/demo"));
-    PointMobileHostAt(peer.BaseUrl());
+    ASSERT_TRUE(StartCollector(peer));
     CEventLogManage m;
     ASSERT_TRUE(m.InitDB(Utf8ToWide(cacheDir)));
     m.Start();
@@ -276,8 +282,7 @@ TEST_F(EventFaultTest, TheWriteAheadLogStaysShortWhileEventsFlow) {
 TEST_F(EventFaultTest, TheReuploadPassSendsOnlyWhatEarlierRunsLeftNotThisRunsQueue) {
     FillStore(cacheDir, 30, {});
     DemoPeer peer;
-    ASSERT_TRUE(peer.Start(home.path() + "/demo"));
-    PointMobileHostAt(peer.BaseUrl());
+    ASSERT_TRUE(StartCollector(peer));
     // The first new upload stalls, so this run's events sit in the store, queued, while the
     // pass reads it.
     peer.Get("/demo/fault?mode=slow&path=/mobilelog/&count=1&delay_ms=1500");
@@ -362,8 +367,7 @@ TEST_F(EventFaultTest, UploadsKeepTheirConnectionAndSendTheSameBytes) {
 
 TEST_F(EventFaultTest, EventsBiggerThanASmallFormReachTheCollector) {
     DemoPeer peer;
-    ASSERT_TRUE(peer.Start(home.path() + "/demo"));
-    PointMobileHostAt(peer.BaseUrl());
+    ASSERT_TRUE(StartCollector(peer));
     std::string longText, hugeText;
     for (int i = 0; i < 700; ++i)
         longText += "旅";
@@ -385,8 +389,7 @@ TEST_F(EventFaultTest, EventsBiggerThanASmallFormReachTheCollector) {
 
 TEST_F(EventFaultTest, AnUploadKeepsNoCopyOfItsBodyOnceFinished) {
     DemoPeer peer;
-    ASSERT_TRUE(peer.Start(home.path() + "/demo"));
-    PointMobileHostAt(peer.BaseUrl());
+    ASSERT_TRUE(StartCollector(peer));
     // An event carrying a page's megabyte text makes a body of this order.
     std::string form = "app_code=shopdesk&jsondata=" + std::string(8 << 20, 'a');
     long withBody = HeapInUse();
@@ -399,8 +402,7 @@ TEST_F(EventFaultTest, AnUploadKeepsNoCopyOfItsBodyOnceFinished) {
 
 TEST_F(EventFaultTest, TheSenderKeepsNoCopyOfAnEventOnceSent) {
     DemoPeer peer;
-    ASSERT_TRUE(peer.Start(home.path() + "/demo"));
-    PointMobileHostAt(peer.BaseUrl());
+    ASSERT_TRUE(StartCollector(peer));
     CEventLogManage m;
     ASSERT_TRUE(m.InitDB(Utf8ToWide(cacheDir)));
     m.Start();
