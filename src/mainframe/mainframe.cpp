@@ -147,12 +147,15 @@ void CMainFrameUI::RunStartupSteps() {
     m_bStartupStepsDone = true;
     platform::KillTimer(m_hWnd, kStartupStepsTimer);
     m_pTrayIcon->CreateTrayIcon(m_hWnd, kIconOffline, m_strTrayTip.c_str(), 0);
-    // Loading the transport's library here, not before the first paint, keeps it from holding
-    // up the libraries the window's first paint loads.
-    CHttpWork::GetInstance()->GlobalInit();
     CAvatarCache::GetInstance()->Init(m_strCacheDir);
-    // The answer arrives as WM_VERSION_CHECKED; the rest of the start-up waits for it.
+    CHttpWork* http = CHttpWork::GetInstance();
+    // The answer arrives as WM_VERSION_CHECKED; the rest of the start-up waits for it. Its
+    // thread is made before the transport's library starts loading: made during that load, it
+    // would wait the whole load for the loader's lock, and this thread with it.
     m_bStartupPending = m_VersionCheck.Start(m_hWnd, WM_VERSION_CHECKED);
+    // Loading the transport's library here, not before the first paint, keeps it from holding
+    // up the libraries the window's first paint loads. The version check's first call loads it.
+    http->GlobalInit();
 }
 
 void CMainFrameUI::StartEventStore() {

@@ -4,6 +4,7 @@
 #define CURL_DISABLE_TYPECHECK
 #include <curl/curl.h>
 
+#include <atomic>
 #include <cstdarg>
 #include <mutex>
 #include <thread>
@@ -41,10 +42,14 @@ bool Resolve(Fn& fn, const char* name) {
     return ModuleFunction(fn, kCurlLibrary, name);
 }
 
+// Set by the first thread that loads the library.
+std::atomic<bool> g_bLoadBegun{false};
+
 // The library, loaded and set up; null when it or one of its calls is missing, or its set-up
 // failed. Loaded at the first call, which other threads' first calls wait for.
 const SCurlApi* Curl() {
     static const SCurlApi* api = [] {
+        g_bLoadBegun.store(true);
         static SCurlApi a;
         bool ok = Resolve(a.GlobalInit, "curl_global_init") && Resolve(a.EasyInit, "curl_easy_init") &&
                   Resolve(a.EasyCleanup, "curl_easy_cleanup") && Resolve(a.EasyReset, "curl_easy_reset") &&
@@ -72,6 +77,8 @@ struct SPreloader {
 } // namespace
 
 void PreloadCurl() {
+    if (g_bLoadBegun.load())
+        return;
     static std::once_flag started;
     std::call_once(started, [] {
         static SPreloader preloader;

@@ -13,7 +13,8 @@
 namespace platform {
 
 // Loads and sets up libcurl on a thread of its own and returns at once. The thread is waited for
-// when the process ends.
+// when the process ends. Nothing is started once another thread has begun the load: making a
+// thread while libraries load waits for the loader's lock, so the caller would wait for the load.
 void PreloadCurl();
 
 } // namespace platform
