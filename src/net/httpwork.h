@@ -40,8 +40,8 @@ class CHttpWork {
 public:
     static CHttpWork* GetInstance();
     // curl_global_init(CURL_GLOBAL_ALL), once, before the first request: made on a thread of its
-    // own as libcurl is loaded there (platform/curllib.h); returns at once, and the first request
-    // waits for it.
+    // own as libcurl is loaded there (platform/curllib.h), unless a request on another thread has
+    // begun loading it already; returns at once, and the first request waits for it.
     static void GlobalInit();
     static size_t WriteToString(void* data, size_t size, size_t count, void* str);
 
