@@ -1,8 +1,8 @@
 // A process that runs the event road the way the workbench does, for the kill and terminate
 // rounds: the process-wide manager on a store in a cache folder, a steady stream of events,
-// and log-out or shutdown (SIGTERM, SIGHUP) ending it through the Qt loop's quit and static
-// destruction. After each event is handed over its number goes to the file "generated" in the
-// cache folder, so the parent can count what every round made.
+// and log-out or shutdown (SIGTERM, SIGHUP) ending it through the Qt loop's quit, the manager's
+// stop and then the exit handlers. After each event is handed over its number goes to the file
+// "generated" in the cache folder, so the parent can count what every round made.
 //   eventroad_child <cache folder ending in "/"> <mobile host URL> <first number> <count>
 #include <fcntl.h>
 #include <unistd.h>
@@ -54,5 +54,8 @@ int main(int argc, char** argv) {
     feed.start(1);
     int rc = app.exec();
     close(fd);
+    // As the workbench's end does: the threads stop before the exit handlers take down the TLS
+    // library they sign with.
+    g_EventLogManage.Stop();
     return rc;
 }
