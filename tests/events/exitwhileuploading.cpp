@@ -1,6 +1,7 @@
-// A process that ends the way the workbench does while its re-upload thread is busy: main
-// returns, the exit handlers and static destructors run, and only then does the event manager
-// stop its threads. An exit handler registered early runs late and holds that window open.
+// A process that ends without stopping the event manager while its re-upload thread is busy
+// (the workbench stops it before it returns; this is the destructor's path): main returns, the
+// exit handlers and static destructors run, and only then does the manager stop its threads. An
+// exit handler registered after the TLS library's runs before it and holds that window open.
 #include <chrono>
 #include <cstdlib>
 #include <string>
