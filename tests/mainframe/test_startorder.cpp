@@ -1,5 +1,7 @@
 // Events an earlier run could not send wait until the console in the main window has made its
-// first call; then every one of them goes out, once.
+// first call; then every one of them goes out, once. The rest of the start needs no call: a
+// window never painted still checks the version and opens the store, and one closed at once
+// keeps what was raised.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -40,28 +42,51 @@ unsigned Reuploaded(const DemoPeer& peer) {
     return n;
 }
 
+// Every host is the demo server, the browser is up, and the cache folder (returned) has the
+// guidance seen, as a signed-out start finds it.
+std::string PrepareStart(const ScopedTestHome& home, const DemoPeer& peer) {
+    for (const char* var : {"SHOPDESK_CONSOLE_HOST", "SHOPDESK_MERCHANT_HOST", "SHOPDESK_MOBILE_HOST"})
+        setenv(var, peer.BaseUrl().c_str(), 1);
+    CHttpWork::GetInstance()->ReloadDeployConfig();
+    EXPECT_TRUE(DuiLib::CCefBrowserUI::InitCef(nullptr, L"", L""));
+    const std::string cache = home.path() + "/cache/";
+    std::filesystem::create_directories(cache);
+    platform::WritePrivateProfileString(L"Guidance", L"IsGuidance", L"1", cache + "Config.ini");
+    CConfigManage::GetInstance()->Init(AnsiToWide(cache));
+    return cache;
+}
+
+// The main window made as the start makes it, not signed in: the console's start page is the
+// sign-in form, which calls nothing.
+CMainFrameUI* MakeMainWindow(const std::string& cache) {
+    auto* frame = new CMainFrameUI();
+    frame->InitParams(AnsiToWide(cache), STRUCT_Config{0, 1, 1, 1, 1, 1, 1, 1}, L"");
+    if (!frame->Create(nullptr, L"QDX_IM", WS_OVERLAPPEDWINDOW, WS_EX_WINDOWEDGE)) {
+        delete frame;
+        return nullptr;
+    }
+    return frame;
+}
+
+bool VersionAsked(const DemoPeer& peer) {
+    for (const Json::Value& r : peer.Requests())
+        if (r["target"].asString() == "/system/update/native_app_check_update/v1")
+            return true;
+    return false;
+}
+
 } // namespace
 
 TEST(StartOrder, StoredEventsGoOutOnlyAfterTheConsolesFirstCall) {
     ScopedTestHome home;
     DemoPeer peer;
     ASSERT_TRUE(peer.Start(home.path() + "/demo"));
-    for (const char* var : {"SHOPDESK_CONSOLE_HOST", "SHOPDESK_MERCHANT_HOST", "SHOPDESK_MOBILE_HOST"})
-        setenv(var, peer.BaseUrl().c_str(), 1);
-    CHttpWork::GetInstance()->ReloadDeployConfig();
-    ASSERT_TRUE(DuiLib::CCefBrowserUI::InitCef(nullptr, L"", L""));
-
-    const std::string cache = home.path() + "/cache/";
-    std::filesystem::create_directories(cache);
-    platform::WritePrivateProfileString(L"Guidance", L"IsGuidance", L"1", cache + "Config.ini");
-    CConfigManage::GetInstance()->Init(AnsiToWide(cache));
+    const std::string cache = PrepareStart(home, peer);
     ASSERT_TRUE(StoreEarlierEvents(cache, kStored));
 
-    // Not signed in: the console's start page is the sign-in form, which calls nothing.
     auto started = std::chrono::steady_clock::now();
-    auto* frame = new CMainFrameUI();
-    frame->InitParams(AnsiToWide(cache), STRUCT_Config{0, 1, 1, 1, 1, 1, 1, 1}, L"");
-    ASSERT_TRUE(frame->Create(nullptr, L"QDX_IM", WS_OVERLAPPEDWINDOW, WS_EX_WINDOWEDGE));
+    CMainFrameUI* frame = MakeMainWindow(cache);
+    ASSERT_TRUE(frame);
     frame->ShowWindow(true, true);
     ASSERT_TRUE(WaitFor([&] { return peer.Events()["count"].asUInt() > 0; }, 10000))
         << "the start's own events are sent at once";
@@ -81,5 +106,54 @@ TEST(StartOrder, StoredEventsGoOutOnlyAfterTheConsolesFirstCall) {
     DuiLib::CWindowWnd* wnd = frame;
     DestroyTestWindow(wnd);
     g_EventLogManage.Stop();
+    DuiLib::CCefBrowserUI::Quit();
+}
+
+// A window that is never painted (a start behind a locked screen) still gets its tray icon, the
+// version check and the event store, without the console calling.
+TEST(StartOrder, AWindowNeverPaintedStillChecksTheVersionAndStartsTheStore) {
+    ScopedTestHome home;
+    DemoPeer peer;
+    ASSERT_TRUE(peer.Start(home.path() + "/demo"));
+    const std::string cache = PrepareStart(home, peer);
+    CMainFrameUI* frame = MakeMainWindow(cache);
+    ASSERT_TRUE(frame);
+    EXPECT_TRUE(WaitFor([&] { return VersionAsked(peer); }, 10000));
+    EXPECT_TRUE(WaitFor([&] { return peer.Events()["count"].asUInt() > 0; }, 10000))
+        << "the start's own events are sent once the store is up";
+    EXPECT_FALSE(platform::IsWindowVisible(frame->GetHWND()));
+
+    DuiLib::CWindowWnd* wnd = frame;
+    DestroyTestWindow(wnd);
+    g_EventLogManage.Stop();
+    DuiLib::CCefBrowserUI::Quit();
+}
+
+// A window closed before its start-up steps ran still opens the store, so an event raised
+// meanwhile is kept: sent, or stored for the next start.
+TEST(StartOrder, AWindowClosedBeforeItsStartStepsKeepsTheEventsRaised) {
+    ScopedTestHome home;
+    DemoPeer peer;
+    ASSERT_TRUE(peer.Start(home.path() + "/demo"));
+    const std::string cache = PrepareStart(home, peer);
+    CMainFrameUI* frame = MakeMainWindow(cache);
+    ASSERT_TRUE(frame);
+    // Before the event loop has run: no paint, no timer, no call.
+    g_EventLogManage.AddEvent("page", {{"seq", "closed-early"}});
+    DuiLib::CWindowWnd* wnd = frame;
+    DestroyTestWindow(wnd);
+    g_EventLogManage.Stop();
+
+    bool sent = false;
+    for (const Json::Value& e : peer.Events()["events"])
+        sent = sent || e["attr"]["seq"].asString() == "closed-early";
+    CXDBPtr<IXDBConnection> conn;
+    CXDBPtr<IXDBRecordset> rows;
+    XVARIANT count;
+    bool stored = CEventLogManage::OpenStoreConnection(conn, Utf8ToWide(cache + "shopdesk.db")) &&
+                  SUCCEEDED(conn->Execute(L"select count(*) from EventUpFailed where attrStr like '%closed-early%'",
+                                          &rows)) &&
+                  SUCCEEDED(rows->GetFieldValue(0, &count)) && count.lVal == 1;
+    EXPECT_TRUE(sent != stored) << "sent " << sent << ", stored " << stored;
     DuiLib::CCefBrowserUI::Quit();
 }
