@@ -77,11 +77,25 @@ bool VersionAsked(const DemoPeer& peer) {
 
 } // namespace
 
-TEST(StartOrder, StoredEventsGoOutOnlyAfterTheConsolesFirstCall) {
+class StartOrder : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(peer.Start(home.path() + "/demo"));
+        cache = PrepareStart(home, peer);
+    }
+    // As the program ends: the window, then the event threads, then the browser.
+    static void EndStart(CMainFrameUI* frame) {
+        DuiLib::CWindowWnd* wnd = frame;
+        DestroyTestWindow(wnd);
+        g_EventLogManage.Stop();
+        DuiLib::CCefBrowserUI::Quit();
+    }
     ScopedTestHome home;
     DemoPeer peer;
-    ASSERT_TRUE(peer.Start(home.path() + "/demo"));
-    const std::string cache = PrepareStart(home, peer);
+    std::string cache;
+};
+
+TEST_F(StartOrder, StoredEventsGoOutOnlyAfterTheConsolesFirstCall) {
     ASSERT_TRUE(StoreEarlierEvents(cache, kStored));
 
     auto started = std::chrono::steady_clock::now();
@@ -102,47 +116,29 @@ TEST(StartOrder, StoredEventsGoOutOnlyAfterTheConsolesFirstCall) {
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(CEventLogManage::kReuploadHoldMs))
         << "sent by the fallback, not by the console's call";
     EXPECT_EQ(Reuploaded(peer), static_cast<unsigned>(kStored));
-
-    DuiLib::CWindowWnd* wnd = frame;
-    DestroyTestWindow(wnd);
-    g_EventLogManage.Stop();
-    DuiLib::CCefBrowserUI::Quit();
+    EndStart(frame);
 }
 
 // A window that is never painted (a start behind a locked screen) still gets its tray icon, the
 // version check and the event store, without the console calling.
-TEST(StartOrder, AWindowNeverPaintedStillChecksTheVersionAndStartsTheStore) {
-    ScopedTestHome home;
-    DemoPeer peer;
-    ASSERT_TRUE(peer.Start(home.path() + "/demo"));
-    const std::string cache = PrepareStart(home, peer);
+TEST_F(StartOrder, AWindowNeverPaintedStillChecksTheVersionAndStartsTheStore) {
     CMainFrameUI* frame = MakeMainWindow(cache);
     ASSERT_TRUE(frame);
     EXPECT_TRUE(WaitFor([&] { return VersionAsked(peer); }, 10000));
     EXPECT_TRUE(WaitFor([&] { return peer.Events()["count"].asUInt() > 0; }, 10000))
         << "the start's own events are sent once the store is up";
     EXPECT_FALSE(platform::IsWindowVisible(frame->GetHWND()));
-
-    DuiLib::CWindowWnd* wnd = frame;
-    DestroyTestWindow(wnd);
-    g_EventLogManage.Stop();
-    DuiLib::CCefBrowserUI::Quit();
+    EndStart(frame);
 }
 
 // A window closed before its start-up steps ran still opens the store, so an event raised
 // meanwhile is kept: sent, or stored for the next start.
-TEST(StartOrder, AWindowClosedBeforeItsStartStepsKeepsTheEventsRaised) {
-    ScopedTestHome home;
-    DemoPeer peer;
-    ASSERT_TRUE(peer.Start(home.path() + "/demo"));
-    const std::string cache = PrepareStart(home, peer);
+TEST_F(StartOrder, AWindowClosedBeforeItsStartStepsKeepsTheEventsRaised) {
     CMainFrameUI* frame = MakeMainWindow(cache);
     ASSERT_TRUE(frame);
     // Before the event loop has run: no paint, no timer, no call.
     g_EventLogManage.AddEvent("page", {{"seq", "closed-early"}});
-    DuiLib::CWindowWnd* wnd = frame;
-    DestroyTestWindow(wnd);
-    g_EventLogManage.Stop();
+    EndStart(frame);
 
     bool sent = false;
     for (const Json::Value& e : peer.Events()["events"])
@@ -155,5 +151,4 @@ TEST(StartOrder, AWindowClosedBeforeItsStartStepsKeepsTheEventsRaised) {
                                           &rows)) &&
                   SUCCEEDED(rows->GetFieldValue(0, &count)) && count.lVal == 1;
     EXPECT_TRUE(sent != stored) << "sent " << sent << ", stored " << stored;
-    DuiLib::CCefBrowserUI::Quit();
 }
