@@ -175,19 +175,31 @@ bool ReadStatus(const Json::Value& e, int& out) {
     return true;
 }
 
-} // namespace
-
-EAnswer ParsePermissionAnswer(const std::string& text, std::vector<SPermission>& out) {
+// An answer whose entries `listOf` finds in its "data" (null when they are not there): each goes
+// through `read` into the new items, and `out`, emptied first, gets them only from a whole answer.
+template <typename T, typename ListOf, typename Read>
+EAnswer ParseListAnswer(const std::string& text, std::vector<T>& out, ListOf listOf, Read read) {
     out.clear();
     Json::Value root;
     EAnswer r = OpenEnvelope(text, root);
     if (r != EAnswer::Ok)
         return r;
-    const Json::Value& data = root["data"];
-    if (!data.isArray())
+    const Json::Value* list = listOf(static_cast<const Json::Value&>(root)["data"]);
+    if (!list)
         return EAnswer::WrongPayload;
-    std::vector<SPermission> items;
-    r = ReadEntries(data, [&](const Json::Value& e) {
+    std::vector<T> items;
+    r = ReadEntries(*list, [&](const Json::Value& e) { return read(e, items); });
+    if (r == EAnswer::Ok)
+        out.swap(items);
+    return r;
+}
+
+const Json::Value* DataArray(const Json::Value& data) { return data.isArray() ? &data : nullptr; }
+
+} // namespace
+
+EAnswer ParsePermissionAnswer(const std::string& text, std::vector<SPermission>& out) {
+    return ParseListAnswer(text, out, DataArray, [](const Json::Value& e, std::vector<SPermission>& items) {
         SPermission p;
         int64_t unread = 0;
         if (!ReadText(e, "type", p.type) || !ReadWide(e, "name", p.name) ||
@@ -200,10 +212,6 @@ EAnswer ParsePermissionAnswer(const std::string& text, std::vector<SPermission>&
             items.push_back(std::move(p));
         return true;
     });
-    if (r != EAnswer::Ok)
-        return r;
-    out.swap(items);
-    return EAnswer::Ok;
 }
 
 EAnswer ParseMessageListAnswer(const std::string& text, SMessagePage& out, size_t maxEntries) {
@@ -249,16 +257,7 @@ EAnswer ParseCodeAnswer(const std::string& text) {
 }
 
 EAnswer ParseShopListAnswer(const std::string& text, std::vector<SShop>& out, size_t maxShops) {
-    out.clear();
-    Json::Value root;
-    EAnswer r = OpenEnvelope(text, root);
-    if (r != EAnswer::Ok)
-        return r;
-    const Json::Value& data = root["data"];
-    if (!data.isArray())
-        return EAnswer::WrongPayload;
-    std::vector<SShop> shops;
-    r = ReadEntries(data, [&](const Json::Value& e) {
+    return ParseListAnswer(text, out, DataArray, [maxShops](const Json::Value& e, std::vector<SShop>& shops) {
         SShop s;
         int64_t id = 0;
         if (!ReadInt(e, "ota_id", INT32_MIN, INT32_MAX, id) || !ReadWide(e, "name", s.name))
@@ -268,32 +267,19 @@ EAnswer ParseShopListAnswer(const std::string& text, std::vector<SShop>& out, si
             shops.push_back(std::move(s));
         return true;
     });
-    if (r != EAnswer::Ok)
-        return r;
-    out.swap(shops);
-    return EAnswer::Ok;
 }
 
 EAnswer ParseNoticeSettingsAnswer(const std::string& text, std::vector<SNoticeSetting>& out, size_t maxSettings) {
-    out.clear();
-    Json::Value root;
-    EAnswer r = OpenEnvelope(text, root);
-    if (r != EAnswer::Ok)
-        return r;
-    const Json::Value& data = root["data"];
-    if (!data.isObject() || !data["sub_list"].isArray())
-        return EAnswer::WrongPayload;
-    std::vector<SNoticeSetting> settings;
-    r = ReadEntries(data["sub_list"], [&](const Json::Value& e) {
+    auto subList = [](const Json::Value& data) -> const Json::Value* {
+        return data.isObject() && data["sub_list"].isArray() ? &data["sub_list"] : nullptr;
+    };
+    auto read = [maxSettings](const Json::Value& e, std::vector<SNoticeSetting>& settings) {
         SNoticeSetting s;
         if (!ReadText(e, "title", s.title) || !ReadText(e, "msg_type", s.msgType) || !ReadStatus(e, s.status))
             return false;
         if (settings.size() < maxSettings)
             settings.push_back(std::move(s));
         return true;
-    });
-    if (r != EAnswer::Ok)
-        return r;
-    out.swap(settings);
-    return EAnswer::Ok;
+    };
+    return ParseListAnswer(text, out, subList, read);
 }
