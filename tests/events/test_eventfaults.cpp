@@ -138,6 +138,13 @@ protected:
         fs::create_directories(cacheDir);
     }
     std::string DbPath() const { return cacheDir + "shopdesk.db"; }
+    // The store opened in the cache folder and its threads started.
+    bool OpenAndStart(CEventLogManage& m) {
+        if (!m.InitDB(Utf8ToWide(cacheDir)))
+            return false;
+        m.Start();
+        return true;
+    }
     // The demo server started as the host the events go to.
     bool StartCollector(DemoPeer& peer) {
         if (!peer.Start(home.path() + "/demo"))
@@ -242,8 +249,7 @@ TEST_F(EventFaultTest, EveryEventIsStoredAsItComesAndTheQueueLimitOnlyHoldsBackI
     auto t0 = std::chrono::steady_clock::now();
     {
         CEventLogManage m;
-        ASSERT_TRUE(m.InitDB(Utf8ToWide(cacheDir)));
-        m.Start();
+        ASSERT_TRUE(OpenAndStart(m));
         for (int i = 0; i < 50; ++i)
             m.AddEvent("page", {{"i", std::to_string(i)}});
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -259,8 +265,7 @@ TEST_F(EventFaultTest, TheWriteAheadLogStaysShortWhileEventsFlow) {
     DemoPeer peer;
     ASSERT_TRUE(StartCollector(peer));
     CEventLogManage m;
-    ASSERT_TRUE(m.InitDB(Utf8ToWide(cacheDir)));
-    m.Start();
+    ASSERT_TRUE(OpenAndStart(m));
     uintmax_t longest = 0;
     const int kEvents = 1500;
     for (int i = 0; i < kEvents; ++i) {
@@ -318,8 +323,7 @@ TEST_F(EventFaultTest, AStopDuringTheReuploadPassDeletesExactlyTheRowsSent) {
     PointMobileHostAt(peer.BaseUrl());
     {
         CEventLogManage m;
-        ASSERT_TRUE(m.InitDB(Utf8ToWide(cacheDir)));
-        m.Start();
+        ASSERT_TRUE(OpenAndStart(m));
         // Past one batch of deletes, short of the end.
         ASSERT_TRUE(WaitUntil([&] { return peer.GetJson("/demo/events/count")["count"].asInt() >= 15; }, 20000));
         EXPECT_LT(RowCount(DbPath()), 100) << "delivered rows are deleted as the pass goes";
@@ -341,8 +345,7 @@ TEST_F(EventFaultTest, UploadsKeepTheirConnectionAndSendTheSameBytes) {
     const int kEvents = 40;
     {
         CEventLogManage m;
-        ASSERT_TRUE(m.InitDB(Utf8ToWide(cacheDir)));
-        m.Start();
+        ASSERT_TRUE(OpenAndStart(m));
         for (int i = 0; i < kEvents; ++i) {
             m.AddEvent("page", {{"i", std::to_string(i)}});
             // One at a time, so every upload could have had a connection of its own.
@@ -375,8 +378,7 @@ TEST_F(EventFaultTest, EventsBiggerThanASmallFormReachTheCollector) {
         hugeText += "行";
     {
         CEventLogManage m;
-        ASSERT_TRUE(m.InitDB(Utf8ToWide(cacheDir)));
-        m.Start();
+        ASSERT_TRUE(OpenAndStart(m));
         m.AddEvent("sales_tessaril_send_msg", {{"content", longText}});
         m.AddEvent("sales_tessaril_send_msg", {{"content", hugeText}});
         ASSERT_TRUE(peer.WaitForEvents(2, 20000));
@@ -404,8 +406,7 @@ TEST_F(EventFaultTest, TheSenderKeepsNoCopyOfAnEventOnceSent) {
     DemoPeer peer;
     ASSERT_TRUE(StartCollector(peer));
     CEventLogManage m;
-    ASSERT_TRUE(m.InitDB(Utf8ToWide(cacheDir)));
-    m.Start();
+    ASSERT_TRUE(OpenAndStart(m));
     m.AddEvent("page", {{"i", "0"}});
     ASSERT_TRUE(peer.WaitForEvents(1, 5000));
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
