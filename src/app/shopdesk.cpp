@@ -126,7 +126,6 @@ BOOL CshopdeskApp::InitInstance() {
             HWND hwnd = frame.GetHWND();
             platform::InstallQuitSignalHandler([hwnd] { platform::PostMessage(hwnd, WM_QUIT_APP, 0, 0); });
             frame.CenterWindow();
-            frame.SetIcon(128);
             frame.ShowModal();
         }
         platform::InstallQuitSignalHandler({});

@@ -129,10 +129,14 @@ public:
 private:
     // Window life cycle and controls.
     void AdjustWindowForDpi();
-    // The start-up steps that wait for the window's first paint, so that the window and the
-    // console's load come first: the tray icon, the transport, the avatar cache and the version
-    // check. Run once: at that paint, 250 ms after InitWindow if the window has not been painted
-    // by then (as behind a locked screen), or at the console's first call, whichever is first.
+    // What the console's first call needs, made once the window has first been painted so that
+    // the window and the console's load come first: the avatar cache and the transport. Run
+    // once: at that paint, at the console's first call, or with the start-up steps.
+    void StartTransport();
+    // The start-up steps that wait for the console's first call, so that nothing of them holds
+    // up its loading: the tray icon, the window's icon and the version check (with the
+    // transport, if not yet there). Run once: before that call runs, or 250 ms after InitWindow
+    // if none has run by then (a console that does not load or never calls).
     void RunStartupSteps();
     // The rest of the start-up, once the version check has its answer: the offer of a newer
     // client, then the event store, then the URL-protocol check (settingshooks.cpp).
@@ -229,6 +233,7 @@ private:
     std::recursive_mutex m_csNotify;
     CVersionCheck m_VersionCheck;
     bool m_bStartupStepsDone = false;
+    bool m_bTransportStarted = false;
     bool m_bStartupPending = false; // the version check runs; the event store waits for it
     CPageCallQueue m_PageCalls;
 };

@@ -46,8 +46,7 @@ CMainFrameUI::~CMainFrameUI() {
     // Closed before the version check was answered, or even asked: the store still opens, so
     // the events the quit leaves in the queue are kept.
     if (m_bStartupPending || (!m_bStartupStepsDone && m_pTrayIcon)) {
-        if (!m_bStartupStepsDone)
-            CHttpWork::GetInstance()->GlobalInit();
+        StartTransport();
         m_bStartupPending = false;
         StartEventStore();
     }
@@ -130,7 +129,7 @@ void CMainFrameUI::InitWindow() {
 
 void CMainFrameUI::Notify(TNotifyUI& msg) {
     if (msg.sType == DUI_MSGTYPE_WINDOWINIT)
-        RunStartupSteps();
+        StartTransport();
     WindowImplBase::Notify(msg);
 }
 
@@ -141,21 +140,29 @@ LRESULT CMainFrameUI::OnTimer(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHa
     return 0;
 }
 
+void CMainFrameUI::StartTransport() {
+    if (m_bTransportStarted)
+        return;
+    m_bTransportStarted = true;
+    CAvatarCache::GetInstance()->Init(m_strCacheDir);
+    // Loading the transport's library here, not before the first paint, keeps it from holding
+    // up the libraries the window's first paint loads.
+    CHttpWork::GetInstance()->GlobalInit();
+}
+
 void CMainFrameUI::RunStartupSteps() {
     if (m_bStartupStepsDone || !m_pTrayIcon)
         return;
     m_bStartupStepsDone = true;
     platform::KillTimer(m_hWnd, kStartupStepsTimer);
     m_pTrayIcon->CreateTrayIcon(m_hWnd, kIconOffline, m_strTrayTip.c_str(), 0);
-    CAvatarCache::GetInstance()->Init(m_strCacheDir);
-    CHttpWork* http = CHttpWork::GetInstance();
+    SetIcon(kIconOnline);
     // The answer arrives as WM_VERSION_CHECKED; the rest of the start-up waits for it. Its
-    // thread is made before the transport's library starts loading: made during that load, it
-    // would wait the whole load for the loader's lock, and this thread with it.
+    // thread is made before the transport's library starts loading, if it has not yet: made
+    // during that load, it would wait the whole load for the loader's lock, and this thread
+    // with it.
     m_bStartupPending = m_VersionCheck.Start(m_hWnd, WM_VERSION_CHECKED);
-    // Loading the transport's library here, not before the first paint, keeps it from holding
-    // up the libraries the window's first paint loads. The version check's first call loads it.
-    http->GlobalInit();
+    StartTransport();
 }
 
 void CMainFrameUI::StartEventStore() {

@@ -47,7 +47,7 @@ void TooFew(const std::wstring& name, size_t count, size_t need) {
 } // namespace
 
 bool CMainFrameUI::OnPageCall(const std::wstring& name, const std::vector<std::wstring>& args) {
-    RunStartupSteps();
+    StartTransport();
     g_EventLogManage.ReleaseReupload();
     m_PageCalls.Submit({name, args, {}});
     return false;
@@ -66,6 +66,7 @@ bool CMainFrameUI::PageCallAvatar(const SPageCall& call, std::wstring& key, std:
 }
 
 void CMainFrameUI::RunPageCall(const SPageCall& call) {
+    RunStartupSteps();
     const std::wstring& name = call.strName;
     const std::vector<std::wstring>& args = call.args;
     const size_t n = args.size();

@@ -174,7 +174,11 @@ TEST_F(MainWindowTest, UsageEventsReachTheServerSigned) {
     g_peer->Get("/demo/events/clear");
     Call(L"WindowsInterface", {L"EventSendMsg", L"c9", L"您好 it's \"quoted\"", L"m9", L"0"});
     Call(L"WindowsInterface", {L"EventSendMsg", L"c9", L"too few"}); // dropped
-    ASSERT_TRUE(g_peer->WaitForEvents(1, 5000));
+    // The event store opens once the version check's answer has reached this thread.
+    bool arrived = false;
+    for (int i = 0; i < 100 && !arrived; ++i)
+        arrived = Pump(20) && g_peer->WaitForEvents(1, 30);
+    ASSERT_TRUE(arrived);
     Pump(300);
     Json::Value events = g_peer->Events();
     EXPECT_EQ(events["rejected"].asInt(), 0); // every signature checked out
