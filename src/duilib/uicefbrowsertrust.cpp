@@ -3,30 +3,34 @@
 #include <QString>
 #include <QUrl>
 
-#include <openssl/x509.h>
-#include <openssl/x509_vfy.h>
-#include <openssl/x509v3.h>
-
 #include <memory>
+
+#include "platform/cryptolib.h"
 
 namespace DuiLib {
 
 namespace {
 
-template <class T, void (*Free)(T*)>
-struct Deleter {
-    void operator()(T* p) const { Free(p); }
+using platform::SCryptoApi;
+
+// Each object goes through the library's own free function, taken from the loaded library.
+struct SFree {
+    const SCryptoApi* api;
+    void operator()(X509* p) const { api->X509Free(p); }
+    void operator()(X509_STORE* p) const { api->StoreFree(p); }
+    void operator()(X509_STORE_CTX* p) const { api->StoreCtxFree(p); }
+    void operator()(OPENSSL_STACK* p) const {
+        api->SkPopFree(p, reinterpret_cast<OPENSSL_sk_freefunc>(api->X509Free));
+    }
 };
-using X509Ptr = std::unique_ptr<X509, Deleter<X509, X509_free>>;
-using StorePtr = std::unique_ptr<X509_STORE, Deleter<X509_STORE, X509_STORE_free>>;
-using StoreCtxPtr = std::unique_ptr<X509_STORE_CTX, Deleter<X509_STORE_CTX, X509_STORE_CTX_free>>;
+using X509Ptr = std::unique_ptr<X509, SFree>;
+using StorePtr = std::unique_ptr<X509_STORE, SFree>;
+using StoreCtxPtr = std::unique_ptr<X509_STORE_CTX, SFree>;
+using ChainPtr = std::unique_ptr<OPENSSL_STACK, SFree>;
 
-void FreeChain(STACK_OF(X509)* chain) { sk_X509_pop_free(chain, X509_free); }
-using ChainPtr = std::unique_ptr<STACK_OF(X509), Deleter<STACK_OF(X509), FreeChain>>;
-
-X509Ptr FromDer(const std::string& der) {
+X509Ptr FromDer(const SCryptoApi* api, const std::string& der) {
     const auto* p = reinterpret_cast<const unsigned char*>(der.data());
-    return X509Ptr(d2i_X509(nullptr, &p, static_cast<long>(der.size())));
+    return X509Ptr(api->D2iX509(nullptr, &p, static_cast<long>(der.size())), SFree{api});
 }
 
 bool HostOf(const std::wstring& text, std::wstring& host, int& port) {
@@ -62,29 +66,33 @@ bool CPrivateCaTrust::Accepts(const std::wstring& url, const std::vector<std::st
     if (m_strCaFile.empty() || chainDer.empty() || !HostOf(url, target.strHost, target.nPort) ||
         !IsConfiguredHost(target))
         return false;
-    StorePtr store(X509_STORE_new());
-    if (!store || X509_STORE_load_locations(store.get(), m_strCaFile.c_str(), nullptr) != 1)
+    const SCryptoApi* api = platform::Crypto();
+    if (!api)
         return false;
-    X509Ptr leaf = FromDer(chainDer.front());
-    ChainPtr untrusted(sk_X509_new_null());
+    StorePtr store(api->StoreNew(), SFree{api});
+    if (!store || api->StoreLoadLocations(store.get(), m_strCaFile.c_str(), nullptr) != 1)
+        return false;
+    X509Ptr leaf = FromDer(api, chainDer.front());
+    ChainPtr untrusted(api->SkNewNull(), SFree{api});
     if (!leaf || !untrusted)
         return false;
     for (size_t i = 1; i < chainDer.size(); ++i) {
-        X509Ptr c = FromDer(chainDer[i]);
-        if (c && sk_X509_push(untrusted.get(), c.get()))
+        X509Ptr c = FromDer(api, chainDer[i]);
+        if (c && api->SkPush(untrusted.get(), c.get()))
             c.release();
     }
-    StoreCtxPtr ctx(X509_STORE_CTX_new());
-    if (!ctx || X509_STORE_CTX_init(ctx.get(), store.get(), leaf.get(), untrusted.get()) != 1)
+    StoreCtxPtr ctx(api->StoreCtxNew(), SFree{api});
+    if (!ctx || api->StoreCtxInit(ctx.get(), store.get(), leaf.get(),
+                                  reinterpret_cast<STACK_OF(X509)*>(untrusted.get())) != 1)
         return false;
-    X509_VERIFY_PARAM* param = X509_STORE_CTX_get0_param(ctx.get());
-    X509_VERIFY_PARAM_set_purpose(param, X509_PURPOSE_SSL_SERVER);
+    X509_VERIFY_PARAM* param = api->StoreCtxGet0Param(ctx.get());
+    api->ParamSetPurpose(param, X509_PURPOSE_SSL_SERVER);
     QByteArray host = QString::fromStdWString(target.strHost).toUtf8();
     // An address is matched against the certificate's IP entries, a name against its DNS ones.
-    if (X509_VERIFY_PARAM_set1_ip_asc(param, host.constData()) != 1 &&
-        X509_VERIFY_PARAM_set1_host(param, host.constData(), static_cast<size_t>(host.size())) != 1)
+    if (api->ParamSet1IpAsc(param, host.constData()) != 1 &&
+        api->ParamSet1Host(param, host.constData(), static_cast<size_t>(host.size())) != 1)
         return false;
-    return X509_verify_cert(ctx.get()) == 1;
+    return api->VerifyCert(ctx.get()) == 1;
 }
 
 } // namespace DuiLib

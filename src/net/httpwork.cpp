@@ -1,13 +1,12 @@
 #include "net/httpwork.h"
 
 #include <curl/curl.h>
-#include <openssl/ssl.h>
-#include <openssl/x509.h>
 
 #include <cstdio>
 
 #include "common/sysutils.h"
 #include "net/jsonwrite.h"
+#include "platform/cryptolib.h"
 #include "platform/curllib.h"
 #include "platform/wholefile.h"
 
@@ -64,10 +63,11 @@ namespace {
 // verify without giving up the system store.
 CURLcode AddExtraCa(CURL*, void* sslctx, void* userptr) {
     const auto* caFile = static_cast<const std::string*>(userptr);
-    if (caFile && !caFile->empty()) {
-        X509_STORE* store = SSL_CTX_get_cert_store(static_cast<SSL_CTX*>(sslctx));
+    const platform::SCryptoApi* crypto = platform::Crypto();
+    if (caFile && !caFile->empty() && crypto) {
+        X509_STORE* store = crypto->SslCtxGetCertStore(static_cast<SSL_CTX*>(sslctx));
         if (store)
-            X509_STORE_load_locations(store, caFile->c_str(), nullptr);
+            crypto->StoreLoadLocations(store, caFile->c_str(), nullptr);
     }
     return CURLE_OK;
 }
@@ -93,10 +93,10 @@ CHttpWork* CHttpWork::GetInstance() {
 }
 
 void CHttpWork::GlobalInit() {
-    // The TLS library sets itself up here, on this thread, so that its exit handler is registered
-    // now and runs after every handler registered later: an upload still running while the
-    // process ends then finds it in place. libcurl itself loads on a thread of its own.
-    OPENSSL_init_ssl(0, nullptr);
+    // libcurl loads on a thread of its own, and its set-up sets up the TLS library, before any
+    // request can be made: the TLS library's exit handler is registered ahead of every handler
+    // a request leads to, and runs after them, so an upload still running while the process
+    // ends finds it in place.
     platform::PreloadCurl();
 }
 

@@ -2,16 +2,15 @@
 
 #include <boost/archive/iterators/base64_from_binary.hpp>
 #include <boost/archive/iterators/transform_width.hpp>
-#include <openssl/evp.h>
+#include <QByteArray>
+#include <QCryptographicHash>
 
 namespace platform {
 
 std::string Md5Digest(const std::string& bytes) {
-    unsigned char md[EVP_MAX_MD_SIZE];
-    unsigned int len = 0;
-    if (!EVP_Digest(bytes.data(), bytes.size(), md, &len, EVP_md5(), nullptr))
-        return std::string();
-    return std::string(reinterpret_cast<char*>(md), len);
+    QByteArray md = QCryptographicHash::hash(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())),
+                                             QCryptographicHash::Md5);
+    return std::string(md.constData(), static_cast<size_t>(md.size()));
 }
 
 std::string Base64(const std::string& bytes) {

@@ -1,5 +1,5 @@
 #pragma once
-// MD5 (OpenSSL) and base64 (Boost archive iterators).
+// MD5 (Qt's QCryptographicHash) and base64 (Boost archive iterators).
 #include <string>
 
 namespace platform {

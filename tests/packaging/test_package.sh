@@ -25,6 +25,7 @@ depends=$(dpkg-deb -f "$DEB" Depends)
 case "$depends" in *libqt6webenginecore6*'('*libc6*|*libc6*libqt6webenginecore6*) ;; *) fail "Depends: $depends" ;; esac
 # libcurl is loaded at the first request, so only the package's own list names it.
 case "$depends" in *'libcurl4 (>= 7.66.0)'*) ;; *) fail "Depends without libcurl4: $depends" ;; esac
+case "$depends" in *libssl3*) ;; *) fail "Depends without libssl3, which the program loads: $depends" ;; esac
 
 echo "== installed files"
 dpkg-deb -c "$DEB" | awk '{ print $6, $7, $8 }' | tee "$WORK/files.txt"
