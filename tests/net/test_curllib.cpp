@@ -1,5 +1,5 @@
-// libcurl comes into the process with the first call, not with the program: a program of its own,
-// so that no other test has made a request before.
+// libcurl and OpenSSL come into the process with their first use, not with the program: a program
+// of its own, so that no other test has made a request before.
 #include <gtest/gtest.h>
 
 #include <curl/curl.h>
@@ -11,19 +11,37 @@
 #include <vector>
 
 #include "net/httpwork.h"
+#include "platform/cryptolib.h"
 
 namespace {
 
-bool CurlMapped() {
+bool Mapped(const char* library) {
     std::ifstream maps("/proc/self/maps");
     std::string line;
     while (std::getline(maps, line))
-        if (line.find("/libcurl.so") != std::string::npos)
+        if (line.find(library) != std::string::npos)
             return true;
     return false;
 }
 
+bool CurlMapped() { return Mapped("/libcurl.so"); }
+
 } // namespace
+
+// Before the curl test, which brings OpenSSL in with libcurl.
+TEST(CryptoLibrary, ComesWithItsFirstUseAndEveryCallIsThere) {
+    ASSERT_FALSE(Mapped("/libcrypto.so")) << "OpenSSL was linked into the program again";
+    ASSERT_FALSE(Mapped("/libssl.so"));
+    const platform::SCryptoApi* api = platform::Crypto();
+    ASSERT_NE(api, nullptr);
+    EXPECT_TRUE(Mapped("/libcrypto.so"));
+    // A call through the table works on the library's own objects.
+    X509_STORE* store = api->StoreNew();
+    ASSERT_NE(store, nullptr);
+    EXPECT_NE(api->StoreLoadLocations(store, "/nonexistent/ca.pem", nullptr), 1);
+    api->StoreFree(store);
+    EXPECT_EQ(platform::Crypto(), api) << "loaded once";
+}
 
 TEST(CurlLibrary, ComesWithTheFirstCallsWhichAllWorkWhenThreadsMakeThemAtOnce) {
     ASSERT_FALSE(CurlMapped()) << "libcurl was linked into the program again";
