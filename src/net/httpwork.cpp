@@ -63,8 +63,9 @@ namespace {
 // verify without giving up the system store.
 CURLcode AddExtraCa(CURL*, void* sslctx, void* userptr) {
     const auto* caFile = static_cast<const std::string*>(userptr);
-    const platform::SCryptoApi* crypto = platform::Crypto();
-    if (caFile && !caFile->empty() && crypto) {
+    if (!caFile || caFile->empty())
+        return CURLE_OK;
+    if (const platform::SCryptoApi* crypto = platform::Crypto()) {
         X509_STORE* store = crypto->SslCtxGetCertStore(static_cast<SSL_CTX*>(sslctx));
         if (store)
             crypto->StoreLoadLocations(store, caFile->c_str(), nullptr);
