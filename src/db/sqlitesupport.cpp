@@ -30,11 +30,19 @@ void ReportSqliteError(sqlite3* db, const char* where) {
     platform::OutputDebugString(text);
 }
 
+// ASCII letters fold as SQLite folds names, whatever the locale (a Turkish one would lower
+// 'I' to a dotless i); the locale's folding is left for the rest.
+wint_t FoldCase(wchar_t c) {
+    if (c < 0x80)
+        return c >= L'A' && c <= L'Z' ? static_cast<wint_t>(c - L'A' + L'a') : static_cast<wint_t>(c);
+    return std::towlower(static_cast<wint_t>(c));
+}
+
 int CompareNoCase(const std::wstring& a, const std::wstring& b) {
     size_t n = std::min(a.size(), b.size());
     for (size_t i = 0; i < n; ++i) {
-        wint_t ca = std::towlower(static_cast<wint_t>(a[i]));
-        wint_t cb = std::towlower(static_cast<wint_t>(b[i]));
+        wint_t ca = FoldCase(a[i]);
+        wint_t cb = FoldCase(b[i]);
         if (ca != cb)
             return ca < cb ? -1 : 1;
     }

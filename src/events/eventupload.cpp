@@ -12,7 +12,9 @@ const char* const kEventAppCode = "win.qdx.tsclient";
 
 std::string BuildEventDataText(const SEventLogMsgEx& event, const std::string& eventGuid, const std::string& sysVer,
                                const std::string& osBits, const std::string& openUdid) {
-    Json::Value item(Json::objectValue);
+    // Built in place in its array: a copy of the object would cost as much as the writing.
+    Json::Value data(Json::arrayValue);
+    Json::Value& item = data.append(Json::Value(Json::objectValue));
     Json::Value& attr = item["attr"]; // null when there are no attributes
     // The locale's code page is UTF-8 here, so attribute values go out as they are.
     for (const auto& kv : event.attr)
@@ -29,8 +31,6 @@ std::string BuildEventDataText(const SEventLogMsgEx& event, const std::string& e
     basic["uid"] = event.uid;
     basic["open_udid"] = openUdid;
     basic["launch_guid"] = event.launch_guid;
-    Json::Value data(Json::arrayValue);
-    data.append(item);
     return JsonCompact(data, false);
 }
 
@@ -41,12 +41,48 @@ std::string SignEventData(int64_t eventTime, const std::string& dataText) {
     return sign;
 }
 
+namespace {
+
+// `text` quoted as the library's compact writer quotes it, when `text` is printable ASCII: then
+// only quotes and backslashes take an escape. False, with `out` partly written, otherwise.
+bool AppendPrintableQuoted(std::string& out, const std::string& text) {
+    out += '"';
+    for (char c : text) {
+        unsigned char u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u >= 0x7F)
+            return false;
+        if (c == '"' || c == '\\')
+            out += '\\';
+        out += c;
+    }
+    out += '"';
+    return true;
+}
+
+} // namespace
+
 std::string BuildEventEnvelope(int64_t eventTime, const std::string& dataText) {
+    std::string sign = SignEventData(eventTime, dataText);
+    // The data text is the writer's own output, always printable ASCII, so the envelope around it
+    // is spelled out byte for byte as the writer would write it: building and writing it as a
+    // JSON value cost as much as the data itself. Any other text goes through the writer.
+    std::string out;
+    out.reserve(dataText.size() + dataText.size() / 4 + 128);
+    out += "{\"post_style\":\"default\",\"update\":{\"data\":";
+    if (AppendPrintableQuoted(out, dataText)) {
+        out += ",\"sign\":";
+        if (AppendPrintableQuoted(out, sign)) {
+            out += ",\"ts\":";
+            out += std::to_string(eventTime);
+            out += "}}";
+            return out;
+        }
+    }
     Json::Value root(Json::objectValue);
     root["post_style"] = "default";
     Json::Value& update = root["update"];
     update["data"] = dataText;
-    update["sign"] = SignEventData(eventTime, dataText);
+    update["sign"] = sign;
     update["ts"] = static_cast<Json::Int64>(eventTime);
     return JsonCompact(root, false);
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -229,4 +230,25 @@ TEST_F(DebugLogTest, LimitsThatAreNotPositiveNumbersFallBackToTheirDefaults) {
                 << key << "\n"
                 << text;
     }
+}
+
+// Stored events expire by comparing these strings, so they must read as the local clock, in
+// fixed widths.
+TEST(TimeStrings, ReadAsTheLocalClockInFixedWidths) {
+    auto local = [](std::time_t t) {
+        std::tm tmv{};
+        localtime_r(&t, &tmv);
+        char buf[32];
+        std::strftime(buf, sizeof(buf), "%Y-%m-%d %H:%M:%S", &tmv);
+        return std::string(buf);
+    };
+    std::string before = local(std::time(nullptr));
+    std::string plain = WideToUtf8(GetTimeString(false));
+    std::string precise = WideToUtf8(GetTimeString(true));
+    std::string after = local(std::time(nullptr));
+    EXPECT_TRUE(std::regex_match(plain, std::regex(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d)"))) << plain;
+    EXPECT_TRUE(std::regex_match(precise, std::regex(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3})"))) << precise;
+    EXPECT_LE(before, plain);
+    EXPECT_LE(plain, precise.substr(0, plain.size()));
+    EXPECT_LE(precise.substr(0, plain.size()), after);
 }

@@ -15,6 +15,7 @@
 #include "demopeer.h"
 #include "events/eventlogmanage.h"
 #include "net/httpwork.h"
+#include "net/jsonwrite.h"
 #include "support/launch.h"
 #include "storecheck.h"
 #include "support/testenv.h"
@@ -77,6 +78,38 @@ TEST(EventSigning, EnvelopeCarriesOneSignedEvent) {
 
     ev.attr["k"] = "v";
     EXPECT_NE(std::string::npos, BuildEventDataText(ev, "G", "6.1", "64", "m").find("\"attr\":{\"k\":\"v\"}"));
+}
+
+// The servers check the signature over the envelope's exact bytes, so it must read as the JSON
+// writer writes it, whatever the event carries and whatever text it is handed.
+TEST(EventSigning, EnvelopeIsTheWritersOwnBytes) {
+    auto writers = [](int64_t t, const std::string& data) {
+        Json::Value root(Json::objectValue);
+        root["post_style"] = "default";
+        root["update"]["data"] = data;
+        root["update"]["sign"] = SignEventData(t, data);
+        root["update"]["ts"] = static_cast<Json::Int64>(t);
+        return JsonCompact(root, false);
+    };
+    SEventLogMsgEx ev;
+    ev.event_time = 1718000000;
+    ev.event_code = "sales_tessaril_receive_msg";
+    ev.attr = {{"msg_content", "您好 \"quoted\" back\\slash /path\ttab\nline \x01 \x7f 😀"},
+               {"broken", std::string("\xff\xfe\xc3", 3)}, {"", ""}};
+    std::vector<std::pair<int64_t, std::string>> cases = {
+        {ev.event_time, BuildEventDataText(ev, "G", "6.1", "64", "m")},
+        {0, ""}, {-5, "\"\\\"\\"}, {INT64_MAX, "plain"}, {INT64_MIN, "~ !#$%&'()*+,-./:;<=>?@[]^_`{|}"},
+        // Not the writer's output: raw UTF-8, control bytes and DEL take the library's path.
+        {1, "您好"}, {2, std::string("a\0b", 3)}, {3, "tab\there"}, {4, "del\x7f"}, {5, std::string("\xff", 1)}};
+    std::mt19937 rng(7);
+    for (int i = 0; i < 200; ++i) {
+        std::string text(rng() % 40, ' ');
+        for (char& c : text)
+            c = static_cast<char>(0x20 + rng() % 0x60); // printable ASCII and DEL
+        cases.push_back({static_cast<int64_t>(rng()), text});
+    }
+    for (const auto& c : cases)
+        EXPECT_EQ(writers(c.first, c.second), BuildEventEnvelope(c.first, c.second)) << c.second;
 }
 
 TEST_F(EventTest, InitDbCreatesTheTableOnceInWalMode) {
