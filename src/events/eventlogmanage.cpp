@@ -130,10 +130,14 @@ bool ReplaceStore(SEventShared& s) {
 void DeleteDelivered(SEventShared& s, std::vector<int32_t>& ids, unsigned gen) {
     if (ids.empty())
         return;
-    std::lock_guard<std::mutex> lock(s.csStore);
+    ++s.nStoreWanted;
+    std::unique_lock<std::mutex> lock(s.csStore);
+    --s.nStoreWanted;
     if (gen == s.nStoreGen && SUCCEEDED(CEventLogManage::DeleteEvents(s.pStore.Get(), ids)))
         ++s.nUncheckpointed;
     ids.clear();
+    lock.unlock();
+    s.cvStoreTurn.notify_all();
 }
 
 // The keeper's copies of the write-ahead log into the store, on a connection of its own.
@@ -351,7 +355,8 @@ void CEventLogManage::AddEvent(const std::string& eventCode, const std::map<std:
     {
         // Stored and queued under the store's lock, so a replacement of the store finds the
         // event either in neither or in both.
-        std::lock_guard<std::mutex> storeLock(s.csStore);
+        std::unique_lock<std::mutex> storeLock(s.csStore);
+        s.cvStoreTurn.wait(storeLock, [&] { return s.nStoreWanted == 0; });
         stored = StoreEvent(s, ev);
         std::unique_lock<std::mutex> lock(s.csEvents);
         if (!s.bStop && s.lstEvents.size() <= kMaxQueued) {

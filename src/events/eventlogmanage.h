@@ -61,6 +61,12 @@ struct SEventShared {
     // The re-upload pass waits while this is set (guarded by csEvents), woken by cvReupload.
     bool bReuploadHeld = false;
     std::condition_variable cvReupload;
+    // The keeper's deletes waiting for csStore. A burst of added events would otherwise take the
+    // lock back after each insert before the keeper ever gets it, and the senders would stop at
+    // their bound of delivered rows not yet deleted; so an event about to be stored lets a
+    // waiting delete go first, woken by cvStoreTurn.
+    std::atomic<int> nStoreWanted{0};
+    std::condition_variable cvStoreTurn;
     // Guards the connection below, the two counters after it and the store file itself while
     // it is replaced. Taken before csEvents when both are needed.
     std::mutex csStore;
