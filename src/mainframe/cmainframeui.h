@@ -135,8 +135,9 @@ private:
     void StartTransport();
     // The start-up steps that wait for the console's first call, so that nothing of them holds
     // up its loading: the tray icon, the window's icon and the version check (with the
-    // transport, if not yet there). Run once: before that call runs, or 250 ms after InitWindow
-    // if none has run by then (a console that does not load or never calls).
+    // transport, if not yet there). Run once: before that call runs, when the console's page
+    // fails to load, or 1.5 s after InitWindow if neither has come by then (a console that
+    // never calls).
     void RunStartupSteps();
     // The rest of the start-up, once the version check has its answer: the offer of a newer
     // client, then the event store, then the URL-protocol check (settingshooks.cpp).

@@ -69,6 +69,9 @@ LRESULT CMainFrameUI::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lPara
     } else if (uMsg == WM_RELOAD_CONFIG) {
         CConfigManage::GetInstance()->ReadConfig(m_Settings);
     } else if (uMsg == WM_LOAD_ERROR) {
+        // A console that did not load makes no first call: the tray icon and the version check
+        // come now, before the merchant is asked what to do.
+        RunStartupSteps();
         ShowNoNetwork();
     } else if (uMsg == WM_RECEIVE_MSG) {
         auto* record = reinterpret_cast<MessageRecord*>(wParam);

@@ -417,7 +417,11 @@ TEST_F(MainWindowTest, NoNetworkRetriesTheStartPageOrQuits) {
     // the main window is still starting, so the answers are armed first.)
     DialogAnswers answers([this] { return frame ? frame->GetHWND() : nullptr; }, {IDOK, IDCANCEL});
     std::vector<std::wstring> urls;
-    answers.onDialog = [&](size_t) { urls.push_back(frame->GetBrowser()->GetURL()); };
+    std::vector<bool> trayShown;
+    answers.onDialog = [&](size_t) {
+        urls.push_back(frame->GetBrowser()->GetURL());
+        trayShown.push_back(DuiLib::CDuiTrayIcon::GetInstance()->IsCreated());
+    };
     Open(L"42");
     bool quit = false;
     for (int i = 0; i < 400 && !quit && answers.Answered() < 2; ++i)
@@ -429,6 +433,9 @@ TEST_F(MainWindowTest, NoNetworkRetriesTheStartPageOrQuits) {
     ASSERT_EQ(urls.size(), 2u);
     EXPECT_NE(urls[0].find(L"/admin/index.php?uid=42"), std::wstring::npos) << urls[0];
     EXPECT_EQ(urls[1], AnsiToWide(dead.strConsoleHost) + L"/admin"); // the retry loaded the start page
+    // A console that never loads makes no first call: the tray icon is there when the merchant is
+    // asked, not only once the start-up steps' timer runs out.
+    EXPECT_EQ(trayShown, (std::vector<bool>{true, true}));
     CHttpWork::GetInstance()->SetDeployHosts(saved);
 }
 
