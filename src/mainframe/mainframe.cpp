@@ -29,7 +29,7 @@ constexpr UINT kIconOnline = 128;
 constexpr UINT kIconOffline = 150;
 constexpr UINT_PTR kStartupStepsTimer = 1;
 // Later than the console's first call on any usual start: fired just before that call, the steps
-// would hold it up (by about 3 % of the start, in paired runs of the start bench).
+// would hold it up.
 constexpr UINT kStartupStepsLatestMs = 1500;
 } // namespace
 
