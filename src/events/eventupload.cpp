@@ -63,9 +63,10 @@ bool AppendPrintableQuoted(std::string& out, const std::string& text) {
 
 std::string BuildEventEnvelope(int64_t eventTime, const std::string& dataText) {
     std::string sign = SignEventData(eventTime, dataText);
-    // The data text is the writer's own output, always printable ASCII, so the envelope around it
-    // is spelled out byte for byte as the writer would write it: building and writing it as a
-    // JSON value cost as much as the data itself. Any other text goes through the writer.
+    // The data text is the writer's own output, ASCII with its control bytes escaped, so the
+    // envelope around it is spelled out byte for byte as the writer would write it: building and
+    // writing it as a JSON value cost as much as the data itself. Any other text (a DEL, which the
+    // writer leaves as it is, included) goes through the writer.
     std::string out;
     out.reserve(dataText.size() + dataText.size() / 4 + 128);
     out += "{\"post_style\":\"default\",\"update\":{\"data\":";
