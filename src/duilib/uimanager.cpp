@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFont>
+#include <QImageReader>
 #include <QLayout>
 #include <QPixmap>
 #include <QPixmapCache>
@@ -346,7 +347,15 @@ QPixmap CPaintManagerUI::GetImage(const CDuiString& file) {
     QPixmap pm;
     if (QPixmapCache::find(key, &pm))
         return pm;
-    if (pm.load(key))
+    // Read as its suffix names it: asked to guess, the reader first loads every image plugin
+    // there is to ask each of them. A file whose suffix misleads is still read, by its content.
+    QImageReader named(key, QFileInfo(key).suffix().toLatin1());
+    named.setAutoDetectImageFormat(false);
+    QImage image = named.read();
+    if (image.isNull())
+        image = QImageReader(key).read();
+    pm = QPixmap::fromImage(image);
+    if (!pm.isNull())
         QPixmapCache::insert(key, pm);
     return pm;
 }

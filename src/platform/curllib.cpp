@@ -39,7 +39,9 @@ struct SCurlApi {
 
 template <typename Fn>
 bool Resolve(Fn& fn, const char* name) {
-    return ModuleFunction(fn, kCurlLibrary, name);
+    // The library brings some thirty of its own (TLS, compression, directory and name lookups),
+    // whose references would otherwise each be searched through the program's libraries first.
+    return ModuleFunction(fn, kCurlLibrary, name, ModuleBinding::OwnFirst);
 }
 
 // Set by the first thread that loads the library.

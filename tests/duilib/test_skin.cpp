@@ -48,7 +48,35 @@ struct ResDir {
     QTemporaryDir dir;
 };
 
+// A 2x2 opaque red PNG.
+const char kRedPng[] = "\x89\x50\x4e\x47\x0d\x0a\x1a\x0a\x00\x00\x00\x0d\x49\x48\x44\x52\x00\x00\x00\x02\x00\x00\x00\x02"
+                       "\x08\x06\x00\x00\x00\x72\xb6\x0d\x24\x00\x00\x00\x11\x49\x44\x41\x54\x78\x9c\x63\xf8\xcf\xc0"
+                       "\xf0\x1f\x84\x19\x60\x0c\x00\x47\xca\x07\xf9\x67\x59\x6e\xb7\x00\x00\x00\x00\x49\x45\x4e\x44"
+                       "\xae\x42\x60\x82";
+
+bool AnyImagePluginMapped() {
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    return maps.open(QIODevice::ReadOnly) && maps.readAll().contains("/imageformats/");
+}
+
 } // namespace
+
+TEST(Skin, ImagesAreReadAsTheirSuffixSaysOrElseByTheirContent) {
+    ResDir res;
+    const QByteArray png(kRedPng, sizeof kRedPng - 1);
+    res.Write("red.png", png);
+    res.Write("red.gif", png);
+    res.Write("broken.png", "not an image");
+    auto image = [](const wchar_t* name) { return CPaintManagerUI::GetImage(CPaintManagerUI::FindResourceFile(name)); };
+
+    QPixmap named = image(L"red.png");
+    ASSERT_EQ(named.size(), QSize(2, 2));
+    EXPECT_EQ(named.toImage().pixel(1, 1), qRgba(255, 0, 0, 255));
+    // A file read as its suffix says asks none of the image plugins, so none is loaded.
+    EXPECT_FALSE(AnyImagePluginMapped());
+    EXPECT_EQ(image(L"red.gif").size(), QSize(2, 2));
+    EXPECT_TRUE(image(L"broken.png").isNull());
+}
 
 TEST(Skin, WindowIsBuiltFromItsSkinBeforeInitWindow) {
     CTestWnd w(kSkin);
