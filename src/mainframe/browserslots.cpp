@@ -33,6 +33,10 @@ void CMainFrameUI::OnLoadingStateChange(CCefBrowserUI* browser, bool isLoading, 
               browser ? browser->GetURL().c_str() : L"", isLoading ? 1 : 0);
 }
 
+// While the browser waits for the console server, the window has just drawn its first frames
+// and a core is free for the transport's library.
+void CMainFrameUI::OnLoadStart(CCefBrowserUI*, const CefFrameInfo&) { StartTransport(); }
+
 void CMainFrameUI::OnLoadEnd(CCefBrowserUI*, const CefFrameInfo&, int) { RunScript(ScriptGetWindowsConfig()); }
 
 void CMainFrameUI::ShowLoadState(int mask) {

@@ -64,7 +64,6 @@ public:
     DuiLib::LPCTSTR GetWindowClassName() const override { return L"QDX_IM_MAIN"; }
     DuiLib::CDuiString GetSkinFile() override { return L"XML_MAIN"; }
     void InitWindow() override;
-    void Notify(DuiLib::TNotifyUI& msg) override;
     void OnClick(DuiLib::TNotifyUI& msg) override;
     DuiLib::CControlUI* CreateControl(DuiLib::LPCTSTR pstrClass) override;
     LRESULT OnSysCommand(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
@@ -84,7 +83,7 @@ public:
                      const std::wstring& errorText, const std::wstring& failedUrl) override;
     void OnLoadingStateChange(DuiLib::CCefBrowserUI* browser, bool isLoading, bool canGoBack,
                               bool canGoForward) override;
-    void OnLoadStart(DuiLib::CCefBrowserUI* browser, const DuiLib::CefFrameInfo& frame) override {}
+    void OnLoadStart(DuiLib::CCefBrowserUI* browser, const DuiLib::CefFrameInfo& frame) override;
     void OnLoadEnd(DuiLib::CCefBrowserUI* browser, const DuiLib::CefFrameInfo& frame, int httpStatusCode) override;
 
     // The page-call dispatcher: every call of the web console arrives here, on the window

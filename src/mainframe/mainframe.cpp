@@ -129,12 +129,6 @@ void CMainFrameUI::InitWindow() {
     platform::SetTimer(m_hWnd, kStartupStepsTimer, kStartupStepsLatestMs);
 }
 
-void CMainFrameUI::Notify(TNotifyUI& msg) {
-    if (msg.sType == DUI_MSGTYPE_WINDOWINIT)
-        StartTransport();
-    WindowImplBase::Notify(msg);
-}
-
 LRESULT CMainFrameUI::OnTimer(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) {
     if (wParam != kStartupStepsTimer)
         return WindowImplBase::OnTimer(uMsg, wParam, lParam, bHandled);
@@ -147,8 +141,8 @@ void CMainFrameUI::StartTransport() {
         return;
     m_bTransportStarted = true;
     CAvatarCache::GetInstance()->Init(m_strCacheDir);
-    // Loading the transport's library here, not before the first paint, keeps it from holding
-    // up the libraries the window's first paint loads.
+    // The library's loading takes a core for some milliseconds: from the window's first frames
+    // it took a core their drawing needed, and before them it held up the libraries they load.
     CHttpWork::GetInstance()->GlobalInit();
 }
 
