@@ -10,7 +10,7 @@ PKGS=(
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libsdl2-dev libx11-dev
   libcpp-httplib-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth x11-utils xdotool trayer imagemagick fonts-noto-cjk dbus-x11
+  xvfb xauth x11-utils xdotool trayer imagemagick fonts-noto-cjk fonts-dejavu-core dbus-x11
   dpkg-dev fakeroot desktop-file-utils appstream lintian xdg-utils libglib2.0-bin curl
 )
 missing=()
