@@ -103,8 +103,25 @@ void RegisterControlRoutes(httplib::Server& server, DemoState& state) {
         ReplyJson(res, Envelope(0, "ok"));
     });
 
-    server.Get("/demo/requests", [&state](const httplib::Request&, httplib::Response& res) {
-        std::lock_guard<std::mutex> guard(state.lock);
+    // /demo/requests[?wait_target=<target>&wait_count=<n>&wait_ms=<ms>]: with a wait, answers
+    // once n requests for that target have arrived or the wait is over, so a benchmark waiting
+    // for a client's request does not load the server it measures with questions.
+    server.Get("/demo/requests", [&state](const httplib::Request& req, httplib::Response& res) {
+        std::unique_lock<std::mutex> guard(state.lock);
+        const std::string target = req.get_param_value("wait_target");
+        size_t count = std::max<size_t>(1, std::strtoul(req.get_param_value("wait_count").c_str(), nullptr, 10));
+        int waitMs = std::clamp(std::atoi(req.get_param_value("wait_ms").c_str()), 0, 60000);
+        auto arrived = [&] {
+            return state.stopping || static_cast<size_t>(std::count_if(state.requests.begin(), state.requests.end(),
+                                                                       [&](const RecordedRequest& r) {
+                                                                           return r.target == target;
+                                                                       })) >= count;
+        };
+        if (waitMs > 0 && !target.empty()) {
+            ++state.requestWaiters;
+            state.requestsCv.wait_for(guard, std::chrono::milliseconds(waitMs), arrived);
+            --state.requestWaiters;
+        }
         Json::Value list(Json::arrayValue);
         for (const RecordedRequest& r : state.requests) {
             Json::Value item(Json::objectValue);

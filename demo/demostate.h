@@ -120,6 +120,10 @@ struct DemoState {
 
     std::deque<RecordedRequest> requests; // the latest API requests, for checks
     uint64_t requestSeq = 0;
+    // Waits of /demo/requests for a request to arrive; requestsCv is told of each arrival while
+    // one waits, and of the stop.
+    int requestWaiters = 0;
+    std::condition_variable requestsCv;
     std::vector<ArmedFault> faults;
 
     // Sleeps up to `ms` unless the server is stopping; false when cut short.

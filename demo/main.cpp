@@ -105,6 +105,7 @@ int main(int argc, char** argv) {
         }
         state.stopCv.notify_all();
         state.eventsCv.notify_all();
+        state.requestsCv.notify_all();
         server.stop();
     });
     bool ok = server.listen_after_bind();

@@ -109,6 +109,8 @@ void RegisterRoutes(httplib::Server& server, DemoState& state) {
             state.requests.push_back(std::move(r));
             while (state.requests.size() > 500)
                 state.requests.pop_front();
+            if (state.requestWaiters > 0)
+                state.requestsCv.notify_all();
         }
         std::string why;
         if (IsApiPath(req.path) && !CheckUserAgent(req, why)) {

@@ -118,6 +118,11 @@ Json::Value DemoPeer::GetJson(const std::string& target) const {
     return root;
 }
 
+Json::Value DemoPeer::RequestsOnceArrived(const std::string& target, unsigned count, int waitMs) const {
+    return GetJson("/demo/requests?wait_target=" + httplib::detail::encode_query_param(target) +
+                   "&wait_count=" + std::to_string(count) + "&wait_ms=" + std::to_string(std::clamp(waitMs, 0, 2000)));
+}
+
 std::string DemoPeer::SignIn(const std::string& user) const {
     httplib::Client cli("127.0.0.1", m_port);
     auto res = cli.Post(("/admin/login?user=" + user).c_str());

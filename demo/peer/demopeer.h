@@ -33,6 +33,9 @@ public:
     std::string SignIn(const std::string& user = "merchant") const;
     Json::Value Events() const { return GetJson("/demo/events"); }
     Json::Value Requests() const { return GetJson("/demo/requests"); }
+    // The same list, answered once `count` requests for `target` have arrived or `waitMs` (at
+    // most 2 s, inside the client's read time-out) is over.
+    Json::Value RequestsOnceArrived(const std::string& target, unsigned count, int waitMs) const;
     // Waits until the server holds at least `count` events; false on time-out.
     bool WaitForEvents(unsigned count, int timeoutMs) const;
 

@@ -5,7 +5,9 @@
 #include <openssl/evp.h>
 
 #include <cctype>
+#include <chrono>
 #include <cstdio>
+#include <thread>
 
 #include <httplib.h>
 
@@ -347,4 +349,38 @@ TEST_F(DemoServerTest, AvatarsAreStablePngsAndArmedFaultsRunOut) {
     EXPECT_EQ(500, status);
     EXPECT_EQ(a1, peer.Get("/avatar/alice.png", &status));
     EXPECT_EQ(200, status);
+}
+
+// A benchmark waits on the listing for a client's request instead of asking again and again.
+// The wait ends with the request it was for, counts only that target, and without one ends
+// when its time is over.
+TEST_F(DemoServerTest, RequestListingWaitsForTheRequestItIsFor) {
+    peer.Get("/avatar/alice.png");
+    auto targets = [](const Json::Value& list) {
+        std::vector<std::string> v;
+        for (const Json::Value& r : list)
+            v.push_back(r["target"].asString());
+        return v;
+    };
+    // Already there: answered at once.
+    EXPECT_EQ(std::vector<std::string>{"/avatar/alice.png"},
+              targets(peer.RequestsOnceArrived("/avatar/alice.png", 1, 2000)));
+
+    std::thread later([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        peer.Get("/avatar/bob.png");
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        peer.Get("/avatar/alice.png");
+    });
+    auto asked = std::chrono::steady_clock::now();
+    Json::Value list = peer.RequestsOnceArrived("/avatar/alice.png", 2, 2000);
+    auto waited = std::chrono::steady_clock::now() - asked;
+    later.join();
+    EXPECT_EQ((std::vector<std::string>{"/avatar/alice.png", "/avatar/bob.png", "/avatar/alice.png"}), targets(list));
+    EXPECT_GE(waited, std::chrono::milliseconds(550)); // bob's request did not end it
+    EXPECT_LT(waited, std::chrono::milliseconds(1900));
+
+    asked = std::chrono::steady_clock::now();
+    EXPECT_EQ(3u, peer.RequestsOnceArrived("/avatar/carol.png", 1, 400).size());
+    EXPECT_GE(std::chrono::steady_clock::now() - asked, std::chrono::milliseconds(390));
 }
