@@ -106,18 +106,9 @@ void CMainFrameUI::InitWindow() {
     AdjustWindowForDpi();
 
     // The console loads only while this thread serves it, so the start keeps to what the
-    // merchant sees at once and what the console's first calls need. The other owned windows
-    // are made on first use. A window that cannot be made here ends the initialisation, and
-    // everything that uses the later ones does nothing.
-    m_pTipWnd = new CFrameTipUI();
-    if (!CreateOwnedPopup(*m_pTipWnd, m_hWnd))
-        return;
-    m_pPopWnd = new CFramePopUI();
-    if (!CreateOwnedPopup(*m_pPopWnd, m_hWnd))
-        return;
-    m_pHoverWnd = new CFrameHoverUI();
-    if (!CreateOwnedPopup(*m_pHoverWnd, m_hWnd))
-        return;
+    // merchant sees at once. The owned windows (the tip, the pop-up and the hover list among
+    // them) are made on first use. A guidance window that cannot be made ends the
+    // initialisation.
     if (!ShowGuidanceIfDue())
         return;
 

@@ -10,6 +10,7 @@
 #include "events/eventlogmanage.h"
 #include "notify/cframehoverui.h"
 #include "notify/displaytext.h"
+#include "ownedwnd.h"
 #include "pagescripts.h"
 #include "platform/profile.h"
 #include "platform/sysinfo.h"
@@ -47,8 +48,10 @@ LRESULT CMainFrameUI::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lPara
             ShowTrayMenu();
         else if (lParam == WM_LBUTTONDOWN)
             BringToFront();
-        else if (lParam == WM_MOUSEMOVE && m_pHoverWnd)
-            m_pHoverWnd->ShowHover();
+        else if (lParam == WM_MOUSEMOVE) {
+            if (CFrameHoverUI* hover = OwnedPopupOnFirstUse(m_pHoverWnd, m_hWnd))
+                hover->ShowHover();
+        }
     } else if (uMsg == WM_OPEN_CONVERSATION) {
         OnOpenConversation(reinterpret_cast<std::wstring*>(wParam));
     } else if (uMsg == WM_SHOW_MAIN_WND) {

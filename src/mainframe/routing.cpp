@@ -99,8 +99,8 @@ void CMainFrameUI::ReceiveMessage(const MessageRecord& r) {
             if (!active)
                 ShowNotification(r.strKind, r.strConversationId, r.strName, avatar, r.strContent, L"");
         } else {
-            if (m_pHoverWnd)
-                m_pHoverWnd->AddMessage(r.strConversationId, r.strName, avatar, r.strContent);
+            if (CFrameHoverUI* hover = OwnedPopupOnFirstUse(m_pHoverWnd, m_hWnd))
+                hover->AddMessage(r.strConversationId, r.strName, avatar, r.strContent);
             if (m_pTrayIcon && !m_pTrayIcon->IsTwinkling())
                 m_pTrayIcon->StartTwinkling();
             ShowNotification(r.strKind, r.strConversationId, r.strName, avatar, r.strContent, L"");

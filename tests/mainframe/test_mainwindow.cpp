@@ -142,9 +142,11 @@ TEST_F(MainWindowTest, HandleMessageWaitsForTheAccountAndNeedsSixArguments) {
     Open();
     Call(L"HandleMessage", {L"c1", L"李雷", L"conversation", L"在吗", Avatar("c1"), L"0"});
     Pump();
-    EXPECT_EQ(frame->GetHoverWnd()->GetMessageCount(), 0);
+    EXPECT_EQ(frame->GetHoverWnd(), nullptr); // no row, and no list made for one
+    EXPECT_EQ(frame->GetTipWnd(), nullptr);
 
     SignIn();
+    ASSERT_NE(frame->GetHoverWnd(), nullptr);
     Call(L"HandleMessage", {L"c1", L"李雷", L"conversation", L"在吗", Avatar("c1")}); // five: dropped
     Pump();
     EXPECT_EQ(frame->GetHoverWnd()->GetMessageCount(), 0);

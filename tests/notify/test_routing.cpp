@@ -75,7 +75,10 @@ protected:
         s_frame = new CMainFrameUI();
         s_frame->InitParams(s_cacheDir, all, L"");
         ASSERT_TRUE(s_frame->Create(nullptr, kMainWndTitle, WS_OVERLAPPEDWINDOW, WS_EX_WINDOWEDGE));
-        ASSERT_NE(s_frame->GetHoverWnd(), nullptr);
+        // The hover list, like the tip and the pop-up, waits for the first call that needs it.
+        EXPECT_EQ(s_frame->GetHoverWnd(), nullptr);
+        EXPECT_EQ(s_frame->GetTipWnd(), nullptr);
+        EXPECT_EQ(s_frame->GetPopWnd(), nullptr);
     }
     static void TearDownTestSuite() {
         delete s_frame;
