@@ -85,9 +85,8 @@ std::string ReadText(const std::string& path) {
 
 // ---- processes -----------------------------------------------------------------------------
 
-// `root` and every process below it: the program and the browser's helpers.
-std::vector<pid_t> ProcessTree(pid_t root) {
-    std::map<pid_t, std::vector<pid_t>> children;
+// Every process listed under /proc, with its state letter and its parent.
+void ForEachProcess(const std::function<void(pid_t pid, char state, pid_t parent)>& visit) {
     std::error_code ec;
     for (const auto& e : fs::directory_iterator("/proc", ec)) {
         pid_t pid = std::atoi(e.path().filename().c_str());
@@ -95,10 +94,17 @@ std::vector<pid_t> ProcessTree(pid_t root) {
             continue;
         std::string stat = ReadText(e.path().string() + "/stat");
         size_t close = stat.rfind(')');
-        int ppid = 0;
-        if (close != std::string::npos && std::sscanf(stat.c_str() + close + 1, " %*c %d", &ppid) == 1)
-            children[ppid].push_back(pid);
+        char state = 0;
+        int parent = 0;
+        if (close != std::string::npos && std::sscanf(stat.c_str() + close + 1, " %c %d", &state, &parent) == 2)
+            visit(pid, state, parent);
     }
+}
+
+// `root` and every process below it: the program and the browser's helpers.
+std::vector<pid_t> ProcessTree(pid_t root) {
+    std::map<pid_t, std::vector<pid_t>> children;
+    ForEachProcess([&](pid_t pid, char, pid_t parent) { children[parent].push_back(pid); });
     std::vector<pid_t> tree{root};
     for (size_t i = 0; i < tree.size(); ++i)
         for (pid_t c : children[tree[i]])
@@ -206,19 +212,10 @@ bool AnyRunning(const std::string& name) {
 // under /proc, which the workbench reads through at every start. Called between launches only,
 // when no launched program is left to be waited for by its own pid.
 void ReapOrphans() {
-    std::error_code ec;
-    for (const auto& e : fs::directory_iterator("/proc", ec)) {
-        pid_t pid = std::atoi(e.path().filename().c_str());
-        if (pid <= 0)
-            continue;
-        std::string stat = ReadText(e.path().string() + "/stat");
-        size_t close = stat.rfind(')');
-        char state = 0;
-        int ppid = 0;
-        if (close != std::string::npos && std::sscanf(stat.c_str() + close + 1, " %c %d", &state, &ppid) == 2 &&
-            state == 'Z' && ppid == getpid())
+    ForEachProcess([](pid_t pid, char state, pid_t parent) {
+        if (state == 'Z' && parent == getpid())
             waitpid(pid, nullptr, WNOHANG);
-    }
+    });
 }
 
 // A round starts once what the last one left, and what its own set-up started, has ended: the
