@@ -143,6 +143,8 @@ private:
     void OnVersionChecked();
     void StartEventStore();
     CFrameSettingUI* SettingWnd();
+    // The tray's hover list, made by the first call or tray hover that needs it.
+    CFrameHoverUI* HoverWnd();
     CWaitRing* WaitRing();
     // The first-use guidance window, made and shown at start until the guidance has been
     // viewed (guidancehooks.cpp). False when it was due and could not be made.

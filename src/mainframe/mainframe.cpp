@@ -161,6 +161,8 @@ void CMainFrameUI::StartEventStore() {
     }
 }
 
+CFrameHoverUI* CMainFrameUI::HoverWnd() { return OwnedPopupOnFirstUse(m_pHoverWnd, m_hWnd); }
+
 CWaitRing* CMainFrameUI::WaitRing() {
     return OnFirstUse(m_pWaitRing, [this](CWaitRing& ring) { return CreateOwnedHidden(ring, m_hWnd); });
 }

@@ -10,7 +10,6 @@
 #include "events/eventlogmanage.h"
 #include "notify/cframehoverui.h"
 #include "notify/displaytext.h"
-#include "ownedwnd.h"
 #include "pagescripts.h"
 #include "platform/profile.h"
 #include "platform/sysinfo.h"
@@ -49,7 +48,7 @@ LRESULT CMainFrameUI::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lPara
         else if (lParam == WM_LBUTTONDOWN)
             BringToFront();
         else if (lParam == WM_MOUSEMOVE) {
-            if (CFrameHoverUI* hover = OwnedPopupOnFirstUse(m_pHoverWnd, m_hWnd))
+            if (CFrameHoverUI* hover = HoverWnd())
                 hover->ShowHover();
         }
     } else if (uMsg == WM_OPEN_CONVERSATION) {

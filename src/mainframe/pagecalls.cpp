@@ -14,7 +14,6 @@
 #include "net/httpwork.h"
 #include "notify/cframehoverui.h"
 #include "notify/displaytext.h"
-#include "ownedwnd.h"
 #include "platform/sysinfo.h"
 
 namespace {
@@ -127,7 +126,7 @@ void CMainFrameUI::OnUnReadMessage(const std::vector<std::wstring>& args, const 
         FlashTaskbar();
     ShowNotification(g_szKindConversation, id, customer, avatar, text, L"");
     int count = ParseDecimal(countText);
-    if (CFrameHoverUI* hover = OwnedPopupOnFirstUse(m_pHoverWnd, m_hWnd))
+    if (CFrameHoverUI* hover = HoverWnd())
         hover->SetUnreadMessage(id, customer, count, avatar, text);
     if (m_pTrayIcon && !m_pTrayIcon->IsTwinkling())
         m_pTrayIcon->StartTwinkling();
@@ -146,7 +145,7 @@ void CMainFrameUI::OnWindowsConfig(const std::vector<std::wstring>& args, const 
     m_strTrayTip = L"塔铎工作台\r\n管家:" + CutForDisplay(m_strUserName);
     if (m_pTrayIcon)
         m_pTrayIcon->SetTooltipText(m_strTrayTip.c_str());
-    if (CFrameHoverUI* hover = OwnedPopupOnFirstUse(m_pHoverWnd, m_hWnd))
+    if (CFrameHoverUI* hover = HoverWnd())
         hover->SetManagerInfo(args[0], m_strUserName, avatar, m_strTrayTip);
     m_strUidA = WideToUtf8(args[0]);
     CHttpWork::GetInstance()->SetUid(m_strUidA);

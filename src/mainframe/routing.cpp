@@ -99,7 +99,7 @@ void CMainFrameUI::ReceiveMessage(const MessageRecord& r) {
             if (!active)
                 ShowNotification(r.strKind, r.strConversationId, r.strName, avatar, r.strContent, L"");
         } else {
-            if (CFrameHoverUI* hover = OwnedPopupOnFirstUse(m_pHoverWnd, m_hWnd))
+            if (CFrameHoverUI* hover = HoverWnd())
                 hover->AddMessage(r.strConversationId, r.strName, avatar, r.strContent);
             if (m_pTrayIcon && !m_pTrayIcon->IsTwinkling())
                 m_pTrayIcon->StartTwinkling();
